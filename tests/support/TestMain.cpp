@@ -1,0 +1,18 @@
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#ifdef Q48_TESTS_NEED_GUI
+#include <QApplication>
+#endif
+
+// Tests drive Qt sockets, timers and windows, so every test program runs with one application object.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+#ifdef Q48_TESTS_NEED_GUI
+    QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    return RUN_ALL_TESTS();
+}
