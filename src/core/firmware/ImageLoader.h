@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageStore.h"
+#include "firmware/ImageStore.h"
 
 #include <QObject>
 #include <QString>

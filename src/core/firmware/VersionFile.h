@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FirmwareCatalogue.h"
+#include "firmware/FirmwareCatalogue.h"
 
 #include <QString>
 

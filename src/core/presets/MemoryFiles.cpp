@@ -1,10 +1,10 @@
 #include "MemoryFiles.h"
 
-#include "FileAccess.h"
-#include "MemoryImage.h"
 #include "UserPrompts.h"
 #include "link/CommandCodes.h"
 #include "link/DebugLog.h"
+#include "presets/FileAccess.h"
+#include "presets/MemoryImage.h"
 
 #include <QFileInfo>
 

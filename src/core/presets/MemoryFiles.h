@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileResult.h"
+#include "presets/FileResult.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
 #include "PresetFiles.h"
 
-#include "FileAccess.h"
-#include "PresetKinds.h"
 #include "UserPrompts.h"
 #include "link/CommandCodes.h"
 #include "link/DebugLog.h"
 #include "link/WindowRegistry.h"
+#include "presets/FileAccess.h"
+#include "presets/PresetKinds.h"
 
 #include <QFileInfo>
 

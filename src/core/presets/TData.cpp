@@ -1,6 +1,6 @@
 #include "TData.h"
 
-#include "PresetKinds.h"
+#include "presets/PresetKinds.h"
 
 #include <cstring>
 
