@@ -124,12 +124,17 @@ void LinkCore::m_portBeforeClose()
 
 void LinkCore::m_portError(QSerialPort::SerialPortError error)
 {
-    // Open failures are the ComClient's to report; a port that vanishes while open (cable
-    // pulled, adapter gone) is closed so the link reads as down.
-    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+    // Open failures are the ComClient's to report. A port that vanishes while open (adapter
+    // pulled, far end hung up) fails every read from then on; close it so the link reads as
+    // down instead of spinning on the error.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen())
         return;
-    const QString reason = m_port.errorString();
-    qCWarning(lcLink).noquote() << "serial port lost:" << reason;
+    // After a failed read the system text may be a stale one; say plainly what happened.
+    const QString reason = QStringLiteral("Lost serial port %1: %2")
+                               .arg(m_port.portName(), error == QSerialPort::ResourceError
+                                                           ? m_port.errorString()
+                                                           : QStringLiteral("reading from it failed"));
+    qCWarning(lcLink).noquote() << reason;
     emit linkFailed(reason);
     m_port.close();
 }
