@@ -139,7 +139,7 @@ TEST(DiscoveryProbe, SendsTheProbeFrameAndRecordsTheAnsweringAddress)
     discovery.takeSearchReply(reply(13), kLoopback1);
     discovery.startProbing();
 
-    QTRY_VERIFY_WITH_TIMEOUT(discovery.deviceFound(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return discovery.deviceFound(); }, 5000));
     EXPECT_EQ(mixer.received, kProbeOnWire);
     EXPECT_EQ(discovery.foundDeviceList(), QStringList{QStringLiteral("127.0.0.1")});
     EXPECT_EQ(discovery.ipLabel(), QStringLiteral("127.0.0.1"));
@@ -181,7 +181,7 @@ TEST(DiscoveryProbe, TheTickNeitherWaitsNorProbesAgainWithinTheSpacing)
     EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_EQ(mixer.connections, 0);
 
-    QTRY_COMPARE_WITH_TIMEOUT(mixer.connections, 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mixer.connections == 1; }, 5000));
     discovery.takeSearchReply(reply(13), kLoopback2);
     discovery.startProbing();
     QTest::qWait(300);
@@ -198,10 +198,10 @@ TEST(DiscoveryProbe, ARefusedProbeIsClosedAndTheNextAddressIsTried)
     Discovery discovery(loopbackEndpoints(second.port()), fastTimings());
     discovery.takeSearchReply(reply(13), kLoopback1);
     discovery.startProbing();
-    QTRY_COMPARE_WITH_TIMEOUT(discovery.probedIpList().size(), 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return discovery.probedIpList().size() == 1; }, 5000));
 
     discovery.takeSearchReply(reply(13), kLoopback2);
-    QTRY_VERIFY_WITH_TIMEOUT(discovery.deviceFound(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return discovery.deviceFound(); }, 5000));
     EXPECT_EQ(discovery.foundDeviceList(), QStringList{QStringLiteral("127.0.0.2")});
     EXPECT_EQ(discovery.probedIpList(),
               (QStringList{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2")}));
@@ -218,7 +218,7 @@ TEST(DiscoveryProbe, AnUnansweredProbeBlocksFurtherProbesUntilARestart)
     Discovery discovery(loopbackEndpoints(silent.port()), fastTimings());
     discovery.takeSearchReply(reply(13), kLoopback1);
     discovery.startProbing();
-    QTRY_COMPARE_WITH_TIMEOUT(silent.received, kProbeOnWire, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent.received == kProbeOnWire; }, 5000));
 
     discovery.takeSearchReply(reply(13), kLoopback2);
     QTest::qWait(fastTimings().probeSpacingMs * 3);
@@ -226,7 +226,7 @@ TEST(DiscoveryProbe, AnUnansweredProbeBlocksFurtherProbesUntilARestart)
     EXPECT_FALSE(discovery.deviceFound());
 
     discovery.refleshBtnClick();
-    QTRY_VERIFY_WITH_TIMEOUT(discovery.deviceFound(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return discovery.deviceFound(); }, 5000));
     EXPECT_EQ(discovery.foundDeviceList(), QStringList{QStringLiteral("127.0.0.2")});
     discovery.stop();
 }
@@ -255,14 +255,15 @@ TEST_F(DiscoverySearch, RequestsAreSentAndAnswersBecomeCandidates)
     discovery.startDiscovery();
     ASSERT_NE(discovery.searchSocketPort(), 0);
 
-    QTRY_VERIFY_WITH_TIMEOUT(m_mixer.hasPendingDatagrams(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.hasPendingDatagrams(); }, 5000));
     const QNetworkDatagram request = drain().first();
     EXPECT_EQ(request.data(), QByteArray(reinterpret_cast<const char *>(kSearchDatagram), 12));
 
     // The program's own request, echoed, is no answer.
     m_mixer.writeDatagram(request.data(), request.senderAddress(), quint16(request.senderPort()));
     m_mixer.writeDatagram(reply(40), request.senderAddress(), quint16(request.senderPort()));
-    QTRY_COMPARE_WITH_TIMEOUT(discovery.candidateIp(), QStringLiteral("127.0.0.1"), 5000);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return discovery.candidateIp() == QStringLiteral("127.0.0.1"); }, 5000));
     discovery.stop();
 }
 
@@ -270,7 +271,7 @@ TEST_F(DiscoverySearch, APausedSearchNeitherSendsNorTakesAnswers)
 {
     Discovery discovery(loopbackEndpoints(closedPort(), m_mixer.localPort()), fastTimings());
     discovery.startDiscovery();
-    QTRY_VERIFY_WITH_TIMEOUT(m_mixer.hasPendingDatagrams(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.hasPendingDatagrams(); }, 5000));
     const QNetworkDatagram request = drain().first();
 
     discovery.pauseForLink();
@@ -283,7 +284,7 @@ TEST_F(DiscoverySearch, APausedSearchNeitherSendsNorTakesAnswers)
     EXPECT_EQ(discovery.candidateIp(), QString());
 
     discovery.refleshBtnClick();
-    QTRY_VERIFY_WITH_TIMEOUT(m_mixer.hasPendingDatagrams(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.hasPendingDatagrams(); }, 5000));
     discovery.stop();
 }
 
