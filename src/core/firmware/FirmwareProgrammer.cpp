@@ -12,6 +12,8 @@
 #include "link/PumpWait.h"
 #include "link/WindowRegistry.h"
 
+#include <algorithm>
+
 namespace q48 {
 
 namespace {
@@ -68,15 +70,12 @@ bool FirmwareProgrammer::btnTotalClick()
         m_loader.waitForCheck(m_checkTimeoutMs);
 
     // A run programs all four images, so every one of them must be there: an image that was
-    // not loaded would go out with no packets and leave the device without that firmware.
+    // not loaded would go out with no packets and leave the device without that firmware. The
+    // check stops at the first file it cannot use, so that is the one to name.
     const ImageStore &images = store();
-    int missing = -1;
-    if (validImage(m_dindex) && !images.imageLoaded[m_dindex])
-        missing = m_dindex;
-    for (int i = 0; i < kImageCount && missing < 0; ++i)
-        if (!images.imageLoaded[i])
-            missing = i;
-    if (missing >= 0) {
+    const auto notLoaded = std::find(images.imageLoaded.begin(), images.imageLoaded.end(), false);
+    if (notLoaded != images.imageLoaded.end()) {
+        const int missing = int(notLoaded - images.imageLoaded.begin());
         if (!images.failure.isEmpty())
             qCWarning(lcFirmware).noquote() << images.failure;
         m_prompts.message(QStringLiteral("Please check the firware of ") +
