@@ -137,18 +137,17 @@ bool FaultSet::add(const QString &spec, QString *error)
         if (!argCountIn(1, 1) || !p)
             return fail();
         if (name == QLatin1String("dup-ack"))
-            dupAckPacket = *p;
+            dupAckPackets.insert(*p);
         else if (name == QLatin1String("ooo-ack"))
-            oooAckPacket = *p;
+            oooAckPackets.insert(*p);
         else
-            exportDropPacket = *p;
+            exportDropPackets.insert(*p);
     } else if (name == QLatin1String("export-wrong-size")) {
         const auto p = arg(0, 1, 30, std::nullopt);
         const auto delta = arg(1, -2000, 2000, -1);
         if (!argCountIn(1, 2) || !p || !delta || *delta == 0)
             return fail();
-        exportWrongSizePacket = *p;
-        exportWrongSizeDelta = *delta;
+        exportWrongSize.insert(*p, *delta);
     } else if (name == QLatin1String("stream-delay")) {
         const auto ms = arg(0, 1, 600000, std::nullopt);
         if (!argCountIn(1, 1) || !ms)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -15,16 +17,16 @@ struct FaultSet {
     int splitMaxDelayMs = kOff; // split[:MS]
     int failImage = kOff;       // fail-packet:I:N
     int failPacket = kOff;
-    int notReadyImage = kOff;         // not-ready[:I]
-    int wrongImage = kOff;            // wrong-image[:I]
-    int stallAfter = kOff;            // stall:N
-    int closeAfter = kOff;            // close:N
-    bool closeInReboot = false;       // close-in-reboot
-    int dupAckPacket = kOff;          // dup-ack:P
-    int oooAckPacket = kOff;          // ooo-ack:P
-    int exportWrongSizePacket = kOff; // export-wrong-size:P[:DELTA]
-    int exportWrongSizeDelta = -1;
-    int exportDropPacket = kOff;    // export-drop:P
+    int notReadyImage = kOff;   // not-ready[:I]
+    int wrongImage = kOff;      // wrong-image[:I]
+    int stallAfter = kOff;      // stall:N
+    int closeAfter = kOff;      // close:N
+    bool closeInReboot = false; // close-in-reboot
+    // Packet faults may be given for several packets.
+    QSet<int> dupAckPackets;        // dup-ack:P
+    QSet<int> oooAckPackets;        // ooo-ack:P
+    QMap<int, int> exportWrongSize; // export-wrong-size:P[:DELTA], packet -> size change
+    QSet<int> exportDropPackets;    // export-drop:P
     int streamDelayMs = 0;          // stream-delay:MS
     int dspGapEvery = 0;            // dsp-gaps[:K]
     bool probeSilent = false;       // probe-silent

@@ -266,11 +266,11 @@ void Mixer::exportMemory(Session &session, const QByteArray &frame)
     QCryptographicHash hash(QCryptographicHash::Sha256);
     int sent = 0;
     for (int p = 1; p <= kMemoryPacketCount; ++p) {
-        if (p == faults.exportDropPacket)
+        if (faults.exportDropPackets.contains(p))
             continue;
         QByteArray packet = memory_[p - 1];
-        if (p == faults.exportWrongSizePacket) {
-            const int delta = faults.exportWrongSizeDelta;
+        if (faults.exportWrongSize.contains(p)) {
+            const int delta = faults.exportWrongSize.value(p);
             const int endMark = int(packet.size()) - 1;
             if (delta < 0)
                 packet.remove(endMark + delta, -delta);
@@ -316,11 +316,11 @@ void Mixer::importMemory(Session &session, const QByteArray &frame)
 
     const FaultSet &faults = options_.faults;
     int ackPacket = packet;
-    if (packet == faults.oooAckPacket)
+    if (faults.oooAckPackets.contains(packet))
         ackPacket = packet < kMemoryPacketCount ? packet + 1 : packet - 1;
     const QByteArray ack = DeviceFrames::importAck(DeviceFrames::memorySubCode(ackPacket), ackPacket);
     session.out().sendFrame(ack, streamDelayMs());
-    if (packet == faults.dupAckPacket)
+    if (faults.dupAckPackets.contains(packet))
         session.out().sendFrame(ack);
 
     if (packet == kMemoryPacketCount) {

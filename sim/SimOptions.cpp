@@ -14,7 +14,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *out, QString *e
                        "and a pseudo-terminal serial port, with fault injection.\n\n"
                        "On start it prints one line per link it serves (tcp ADDR:PORT, udp PORT, serial "
                        "PATH), then 'ready'. SIGTERM or SIGINT stop it after writing the summary.\n\n"
-                       "Faults (--fault NAME[:ARGS], repeatable; images 0..3, packets and kinds as on the "
+                       "Faults (--fault NAME[:ARGS], repeatable, also per packet; images 0..3, packets and "
+                       "kinds as on the "
                        "wire):\n") +
         FaultSet::helpLines().join(QLatin1Char('\n')));
     parser.addHelpOption();

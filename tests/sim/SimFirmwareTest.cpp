@@ -1,10 +1,9 @@
 // Firmware programming and DSP read-back of q48-sim.
 
-#include "SimPeer.h"
-#include "SimProcess.h"
+#include "SimFixture.h"
+#include "ToolFrames.h"
 #include "link/CommandCodes.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QThread>
 #include <functional>
@@ -13,46 +12,14 @@
 namespace q48::test {
 namespace {
 
-QByteArray beginFrame(int image, int count, int command = -1)
-{
-    if (command < 0)
-        command = image == 0 ? CMD_FW_BEGIN_MAIN : CMD_FW_BEGIN;
-    QByteArray payload;
-    payload.append(char(count >> 8)).append(char(count & 0xFF)).append("\x01\x01");
-    return toolFrame(command, image, payload);
-}
-
-QByteArray imageData(int packets)
-{
-    QByteArray data;
-    for (int i = 0; i < packets * kFirmwarePacketData; ++i)
-        data.append(char((i * 7 + i / 1024) & 0xFF));
-    return data;
-}
-
-class SimFirmware : public ::testing::Test {
+class SimFirmware : public SimFixture {
 protected:
-    void startSim(const QStringList &args = {QStringLiteral("--reboot-seconds"), QStringLiteral("0.5")})
-    {
-        sim = std::make_unique<SimProcess>(args);
-        ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-        peer = SimPeer::tcp(sim->tcpPort());
-        ASSERT_TRUE(peer->isOpen());
-    }
+    void SetUp() override { startSim({QStringLiteral("--reboot-seconds"), QStringLiteral("1")}); }
     QByteArray reply() { return peer->readFrame(15, 3000); }
-    QJsonObject stopAndSummarise()
-    {
-        sim->stop();
-        return sim->summary();
-    }
-
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<SimPeer> peer;
 };
 
 TEST_F(SimFirmware, RequestsEveryPacketInTurnAndGivesTheVerdict)
 {
-    startSim();
     const QByteArray data = imageData(3);
     peer->send(beginFrame(2, 3));
     const QByteArray ready = reply();
@@ -75,13 +42,11 @@ TEST_F(SimFirmware, RequestsEveryPacketInTurnAndGivesTheVerdict)
     EXPECT_EQ(image.value(QStringLiteral("packetCount")).toInt(), 3);
     EXPECT_EQ(image.value(QStringLiteral("received")).toInt(), 3);
     EXPECT_EQ(image.value(QStringLiteral("result")).toString(), QStringLiteral("done"));
-    EXPECT_EQ(image.value(QStringLiteral("sha256")).toString(),
-              QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(image.value(QStringLiteral("sha256")).toString(), sha256(data));
 }
 
 TEST_F(SimFirmware, MainImageRebootsSilentlyAndKeepsTheConnection)
 {
-    startSim({QStringLiteral("--reboot-seconds"), QStringLiteral("1")});
     const QByteArray probe = toolFrame(CMD_PROBE, 1);
     peer->send(toolFrame(CMD_FW_PREPARE, 0));
     peer->send(beginFrame(0, 1));
@@ -105,7 +70,6 @@ TEST_F(SimFirmware, MainImageRebootsSilentlyAndKeepsTheConnection)
 
 TEST_F(SimFirmware, EmptyImageIsDoneOnTheEndByte)
 {
-    startSim();
     peer->send(beginFrame(3, 0));
     EXPECT_EQ(u8(reply(), 12), 0);
     peer->send(QByteArray(1, char(FW_END_BYTE)));
@@ -129,7 +93,6 @@ TEST_F(SimFirmware, FailsTheImageOnABadPacket)
         {"bytes 1036-1038 not zero", [](QByteArray &f) { f[1037] = 1; }},
         {"byte 3 not 0x10", [](QByteArray &f) { f[3] = 0x11; }},
     };
-    startSim();
     for (const BadPacket &c : cases) {
         peer->send(beginFrame(1, 4));
         ASSERT_EQ(u8(reply(), 12), 0) << c.what;
@@ -148,7 +111,6 @@ TEST_F(SimFirmware, FailsTheImageOnABadPacket)
 
 TEST_F(SimFirmware, RefusesABeginWithTheWrongCommandForTheImage)
 {
-    startSim();
     peer->send(beginFrame(0, 2, CMD_FW_BEGIN));
     const QByteArray r = reply();
     EXPECT_EQ(u8(r, 8), CMD_FW_BEGIN);
@@ -157,7 +119,6 @@ TEST_F(SimFirmware, RefusesABeginWithTheWrongCommandForTheImage)
 
 TEST_F(SimFirmware, DspReadBackStreams322NumberedFrames)
 {
-    startSim();
     peer->send(toolFrame(CMD_DSP_READ, 3, QByteArray::fromHex("01010101")));
     QByteArray data;
     for (int n = 0; n <= kDspLastPacket; ++n) {
@@ -172,8 +133,7 @@ TEST_F(SimFirmware, DspReadBackStreams322NumberedFrames)
     EXPECT_TRUE(peer->collect(200).isEmpty());
     const QJsonObject dsp = stopAndSummarise().value(QStringLiteral("dsp")).toArray().at(0).toObject();
     EXPECT_EQ(dsp.value(QStringLiteral("frames")).toInt(), 322);
-    EXPECT_EQ(dsp.value(QStringLiteral("sha256")).toString(),
-              QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(dsp.value(QStringLiteral("sha256")).toString(), sha256(data));
 }
 
 } // namespace

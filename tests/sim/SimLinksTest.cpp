@@ -2,6 +2,7 @@
 
 #include "SimPeer.h"
 #include "SimProcess.h"
+#include "ToolFrames.h"
 #include "link/CommandCodes.h"
 
 #include <QJsonArray>

@@ -1,10 +1,9 @@
 // Memory export and import of q48-sim.
 
-#include "SimPeer.h"
-#include "SimProcess.h"
+#include "SimFixture.h"
+#include "ToolFrames.h"
 #include "link/CommandCodes.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
@@ -13,30 +12,15 @@ namespace {
 
 const QByteArray kExportRequest = QByteArray::fromHex("0120030b000100012f0040");
 
-int packetSubCode(int packet)
-{
-    return packet <= 24 ? 4 : packet <= 26 ? 1 : packet <= 28 ? 3 : packet == 29 ? 2 : 5;
-}
-
-QString sha256(const QByteArray &bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
-class SimMemory : public ::testing::Test {
+class SimMemory : public SimFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-        peer = SimPeer::tcp(sim.tcpPort());
-        ASSERT_TRUE(peer->isOpen());
-    }
+    void SetUp() override { startSim(); }
     QList<QByteArray> exportAll()
     {
         peer->send(kExportRequest);
         QList<QByteArray> packets;
         for (int p = 1; p <= kMemoryPacketCount; ++p)
-            packets.append(peer->readFrame(kMemoryPacketSize[packetSubCode(p)]));
+            packets.append(peer->readFrame(kMemoryPacketSize[memorySubCode(p)]));
         return packets;
     }
     // Sends one import packet made from an export packet; returns the acknowledgement, if any.
@@ -46,9 +30,6 @@ protected:
         peer->send(packet);
         return peer->readFrame(12, waitMs);
     }
-
-    SimProcess sim;
-    std::unique_ptr<SimPeer> peer;
 };
 
 TEST_F(SimMemory, ExportStreamsThirtyPacketsInTheirAreas)
@@ -57,7 +38,7 @@ TEST_F(SimMemory, ExportStreamsThirtyPacketsInTheirAreas)
     QByteArray all;
     for (int p = 1; p <= kMemoryPacketCount; ++p) {
         const QByteArray &f = packets.at(p - 1);
-        const int sub = packetSubCode(p);
+        const int sub = memorySubCode(p);
         ASSERT_EQ(f.size(), kMemoryPacketSize[sub]) << "packet " << p;
         EXPECT_EQ(u8(f, 8), CMD_MEMORY_EXPORT);
         EXPECT_EQ(u8(f, 9), sub);
@@ -67,8 +48,7 @@ TEST_F(SimMemory, ExportStreamsThirtyPacketsInTheirAreas)
         all += f;
     }
     EXPECT_TRUE(peer->collect(200).isEmpty());
-    sim.stop();
-    EXPECT_EQ(sim.summary()[QStringLiteral("memory")][QStringLiteral("exportSha256")].toString(),
+    EXPECT_EQ(stopAndSummarise()[QStringLiteral("memory")][QStringLiteral("exportSha256")].toString(),
               sha256(all));
 }
 
@@ -81,18 +61,18 @@ TEST_F(SimMemory, ImportIsAcknowledgedPacketByPacketAndBecomesTheMemory)
     for (int p = 1; p <= kMemoryPacketCount; ++p) {
         QByteArray packet = packets.at(p - 1);
         const QByteArray ack = importPacket(packet);
-        ASSERT_EQ(ack, toolFrame(CMD_MEMORY_IMPORT_ACK, packetSubCode(p), QByteArray(1, char(p))))
+        ASSERT_EQ(ack, toolFrame(CMD_MEMORY_IMPORT_ACK, memorySubCode(p), QByteArray(1, char(p))))
             << "packet " << p;
         packet[kOffsetCommand] = char(CMD_MEMORY_IMPORT);
         sent += packet;
     }
     EXPECT_EQ(exportAll(), packets) << "the next export hands back what was imported";
 
-    sim.stop();
-    const QJsonObject memory = sim.summary().value(QStringLiteral("memory")).toObject();
+    const QJsonObject summary = stopAndSummarise();
+    const QJsonObject memory = summary.value(QStringLiteral("memory")).toObject();
     EXPECT_EQ(memory.value(QStringLiteral("importSha256")).toString(), sha256(sent));
     EXPECT_EQ(memory.value(QStringLiteral("imports")).toInt(), 1);
-    EXPECT_TRUE(sim.summary().value(QStringLiteral("errors")).toArray().isEmpty());
+    EXPECT_TRUE(summary.value(QStringLiteral("errors")).toArray().isEmpty());
 }
 
 TEST_F(SimMemory, ImportOutOfOrderIsNotAcknowledged)
@@ -103,8 +83,7 @@ TEST_F(SimMemory, ImportOutOfOrderIsNotAcknowledged)
     ASSERT_FALSE(importPacket(packets.at(0)).isEmpty());
     EXPECT_TRUE(importPacket(packets.at(2), 300).isEmpty()) << "packet 3 after packet 1";
     EXPECT_TRUE(importPacket(packets.at(1), 300).isEmpty()) << "the import was abandoned";
-    sim.stop();
-    const QJsonObject summary = sim.summary();
+    const QJsonObject summary = stopAndSummarise();
     EXPECT_EQ(summary.value(QStringLiteral("errors")).toArray().size(), 3);
     EXPECT_EQ(summary[QStringLiteral("memory")][QStringLiteral("imports")].toInt(), 0);
 }

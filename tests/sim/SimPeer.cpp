@@ -1,7 +1,5 @@
 #include "SimPeer.h"
 
-#include "link/CommandCodes.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -136,35 +134,6 @@ bool SimPeer::waitClosed(int ms)
             buffer_.append(socket_->readAll());
     }
     return socket_->state() == QAbstractSocket::UnconnectedState;
-}
-
-QByteArray toolFrame(int command, int subCode, const QByteArray &payload)
-{
-    QByteArray f = QByteArray::fromHex("0120030b00010001");
-    f[kOffsetLength] = char(kMinFrameSize + payload.size());
-    f.append(char(command)).append(char(subCode)).append(payload).append(char(kEndMark));
-    return f;
-}
-
-QByteArray firmwarePacket(int image, int number, const QByteArray &data)
-{
-    QByteArray payload;
-    payload.append(char(number >> 8)).append(char(number & 0xFF));
-    payload.append(data.leftJustified(kFirmwarePacketData, '\0', true));
-    payload.append(QByteArray(3, '\0'));
-    QByteArray f = toolFrame(image == 0 ? CMD_FW_DATA_MAIN : CMD_FW_DATA, image, payload);
-    f[kOffsetLength] = char(kFirmwarePacketFrameSize & 0xFF);
-    return f;
-}
-
-int u8(const QByteArray &frame, int index)
-{
-    return index < frame.size() ? static_cast<unsigned char>(frame.at(index)) : -1;
-}
-
-int number16(const QByteArray &frame, int index)
-{
-    return u8(frame, index) * 256 + u8(frame, index + 1);
 }
 
 } // namespace q48::test

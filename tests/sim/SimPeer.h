@@ -43,11 +43,4 @@ private:
     int skipped_ = 0;
 };
 
-// Frames as the tool builds them: byte 3 = size, then command, sub-code, payload, 0x40.
-QByteArray toolFrame(int command, int subCode, const QByteArray &payload = {});
-// A firmware packet frame (1040 bytes) carrying `data` (padded to 1024 bytes).
-QByteArray firmwarePacket(int image, int number, const QByteArray &data);
-int u8(const QByteArray &frame, int index);
-int number16(const QByteArray &frame, int index);
-
 } // namespace q48::test

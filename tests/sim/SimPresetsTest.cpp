@@ -1,10 +1,9 @@
 // Preset names, reads and writes of q48-sim.
 
-#include "SimPeer.h"
-#include "SimProcess.h"
+#include "SimFixture.h"
+#include "ToolFrames.h"
 #include "link/CommandCodes.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
@@ -13,28 +12,13 @@ namespace {
 
 const QByteArray kEmpty("------empty-----");
 
-class SimPresets : public ::testing::Test {
+class SimPresets : public SimFixture {
 protected:
-    void startSim(const QStringList &args = {})
-    {
-        sim = std::make_unique<SimProcess>(args);
-        ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-        peer = SimPeer::tcp(sim->tcpPort());
-        ASSERT_TRUE(peer->isOpen());
-    }
     QByteArray list(int sub, int size)
     {
         peer->send(toolFrame(CMD_PRESET_LIST, sub));
         return peer->readFrame(size);
     }
-    QJsonObject stopAndSummarise()
-    {
-        sim->stop();
-        return sim->summary();
-    }
-
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<SimPeer> peer;
 };
 
 TEST_F(SimPresets, ListRepliesHaveTheKindsExactSizeAndNameForms)
@@ -137,8 +121,7 @@ TEST_P(SimPresetRead, AnswersTheKindsDataFrameAndConfirmsItsWriteBack)
     const QJsonObject written = presets.value(QStringLiteral("written")).toArray().at(0).toObject();
     EXPECT_EQ(written.value(QStringLiteral("subCode")).toInt(), c.sub);
     EXPECT_EQ(written.value(QStringLiteral("size")).toInt(), c.size);
-    EXPECT_EQ(written.value(QStringLiteral("sha256")).toString(),
-              QString::fromLatin1(QCryptographicHash::hash(write, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(written.value(QStringLiteral("sha256")).toString(), sha256(write));
     EXPECT_EQ(presets.value(QStringLiteral("read")).toArray().size(), 3);
 }
 
