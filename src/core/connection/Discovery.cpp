@@ -7,7 +7,9 @@
 #include "link/SerialPortList.h"
 
 #include <QNetworkDatagram>
+#include <QSemaphore>
 #include <QThread>
+#include <memory>
 
 namespace q48 {
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr int kSearchRequestSize = int(sizeof(kSearchDatagram));
 constexpr int kLargestReply = 100;
+constexpr int kSweepCloseWaitMs = 100;
 
 bool containsText(const QStringList &list, const QString &text)
 {
@@ -261,11 +264,20 @@ void Discovery::pauseForLink()
 {
     setSearchPaused(true);
     if (m_sweep) {
+        // The link may want the very port the sweep holds, so wait for it to be closed; but
+        // only briefly: a sweep still busy opening another port has already let go of the
+        // one it found, and the window must not hang on a slow driver.
         SerialSweep *sweep = m_sweep;
-        // Blocking, so the port is free before the link opens it: the sweep thread only ever
-        // holds the port for one open and one 11-byte write.
+        auto closed = std::make_shared<QSemaphore>();
         QMetaObject::invokeMethod(
-            sweep, [sweep] { sweep->closePort(); }, Qt::BlockingQueuedConnection);
+            sweep,
+            [sweep, closed] {
+                sweep->closePort();
+                closed->release();
+            },
+            Qt::QueuedConnection);
+        if (!closed->tryAcquire(1, kSweepCloseWaitMs))
+            qCDebug(lcDiscovery) << "sweep still busy; its port is closed once it is done";
     }
     if (probeClient->isConnected())
         probeClient->close();
