@@ -44,6 +44,7 @@ QByteArray MemoryTransfer::exportRequestFrame()
 
 bool MemoryTransfer::memExptBtnClick()
 {
+    m_importing = false;
     if (m_sink.isLinkConnected()) {
         m_notifier.notifyTransferState(0);
         if (requestMemoryExport(m_sink))
@@ -57,6 +58,7 @@ bool MemoryTransfer::memExptBtnClick()
 
 bool MemoryTransfer::memImptBtnClick()
 {
+    m_importing = false;
     if (!m_sink.isLinkConnected()) {
         m_lastFileResult = {FileResult::Failed, {}, kNotConnected};
         m_prompts.message(kNotConnected);
@@ -70,7 +72,8 @@ bool MemoryTransfer::memImptBtnClick()
         return false;
     }
     m_notifier.notifyTransferState(0);
-    if (sendImportPacket(1))
+    m_importing = sendImportPacket(1);
+    if (m_importing)
         return true;
     // The link went while the file dialog was open.
     m_prompts.message(kNotConnected);
@@ -178,16 +181,22 @@ void MemoryTransfer::handleImportAck(const QByteArray &frame)
     emit importPacket(packet);
 
     // Packet p is acknowledged with its own area's sub-code; only that sends packet p + 1.
-    // A repeated acknowledgement sends the following packet again.
+    // A repeated acknowledgement sends the following packet again. Outside an import nothing is
+    // sent: the image may hold zeros or an export the user never chose to write to the mixer.
     const MemoryImage::Area *area = MemoryImage::areaOfPacket(packet);
-    if (area && packet < MemoryImage::kPacketCount && area->subCode == subCode)
-        sendImportPacket(packet + 1);
-    else if (packet == MemoryImage::kPacketCount && subCode == 4)
+    if (area && packet < MemoryImage::kPacketCount && area->subCode == subCode) {
+        if (m_importing)
+            sendImportPacket(packet + 1);
+        else
+            debugLogNumber(QStringLiteral("import acknowledgement without an import, ignored"), packet,
+                           lcMemory());
+    } else if (packet == MemoryImage::kPacketCount && subCode == 4)
         debugLog(QStringLiteral("memory import over............................."), lcMemory());
     else if (packet == MemoryImage::kPacketCount && subCode == 5)
         m_notifier.notifyTransferState(1);
 
     if (packet == MemoryImage::kPacketCount) {
+        m_importing = false;
         m_notifier.notifyTransferState(1);
         emit importFinished();
     }

@@ -70,6 +70,9 @@ private:
     MemoryFiles &m_files;
     // Bit p - 1: packet p of this export arrived whole and was stored.
     std::bitset<MemoryImage::kPacketCount> m_exportReceived;
+    // From a started import to the acknowledgement of packet 30: only then do acknowledgements
+    // send packets.
+    bool m_importing = false;
     FileResult m_lastFileResult;
 };
 

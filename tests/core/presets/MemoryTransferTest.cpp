@@ -263,6 +263,26 @@ TEST_F(MemoryTransferTest, AcknowledgementOfPacketThirtyEndsTheImport)
     EXPECT_EQ(importsFinished, 2);
 }
 
+TEST_F(MemoryTransferTest, AcknowledgementsOutsideAnImportSendNothing)
+{
+    // An export leaves a whole image behind; the mixer must still not get it unasked.
+    prompts.saveAnswer = path(QStringLiteral("x"));
+    transfer.memExptBtnClick();
+    streamExport('e');
+    sink.sent.clear();
+    window.events.clear();
+    dispatcher.dispatchFrame(importAck(4, 1));
+    EXPECT_TRUE(sink.sent.isEmpty());
+    EXPECT_EQ(window.events, (Events{{LN_IMPORT_PACKET, 1}}));
+
+    // Nor after the import has ended.
+    ASSERT_TRUE(startImport('i'));
+    dispatcher.dispatchFrame(importAck(5, 30));
+    sink.sent.clear();
+    dispatcher.dispatchFrame(importAck(4, 5));
+    EXPECT_TRUE(sink.sent.isEmpty());
+}
+
 TEST_F(MemoryTransferTest, WholeImportSendsBackTheFileFrames)
 {
     ASSERT_TRUE(startImport('r'));
