@@ -10,6 +10,9 @@ int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef Q48_TESTS_NEED_GUI
+    // Listing the tests (CTest's discovery at build time) opens no window and may run without a display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
     QApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

@@ -1,0 +1,83 @@
+#include "StartOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> list)
+{
+    QStringList out{QStringLiteral("q48tool")};
+    for (const char *a : list)
+        out << QString::fromUtf8(a);
+    return out;
+}
+
+TEST(StartOptionsTest, DefaultsAreTheDocumentedEndpoints)
+{
+    QString error, help;
+    const auto options = q48::parseStartOptions(args({}), &error, &help);
+    ASSERT_TRUE(options);
+    EXPECT_FALSE(options->engineering);
+    EXPECT_EQ(options->searchAddress, QHostAddress(QStringLiteral("255.255.255.255")));
+    EXPECT_EQ(options->searchPort, 8000);
+    EXPECT_EQ(options->udpPort, 8000);
+    EXPECT_EQ(options->tcpPort, 5000);
+    EXPECT_FALSE(options->serialPorts.has_value());
+}
+
+TEST(StartOptionsTest, OverridesForLoopbackRuns)
+{
+    QString error, help;
+    const auto options = q48::parseStartOptions(
+        args({"--engineering", "--search-address", "127.0.0.1", "--search-port", "18000", "--udp-port=18001",
+              "--tcp-port", "15000", "--serial-ports", "/tmp/a, /tmp/b"}),
+        &error, &help);
+    ASSERT_TRUE(options) << error.toStdString();
+    EXPECT_TRUE(options->engineering);
+    EXPECT_EQ(options->searchAddress, QHostAddress(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(options->searchPort, 18000);
+    EXPECT_EQ(options->udpPort, 18001);
+    EXPECT_EQ(options->tcpPort, 15000);
+    EXPECT_EQ(options->serialPorts, (QStringList{QStringLiteral("/tmp/a"), QStringLiteral("/tmp/b")}));
+}
+
+TEST(StartOptionsTest, EmptySerialListProbesNone)
+{
+    QString error, help;
+    const auto options = q48::parseStartOptions(args({"--serial-ports="}), &error, &help);
+    ASSERT_TRUE(options);
+    ASSERT_TRUE(options->serialPorts.has_value());
+    EXPECT_TRUE(options->serialPorts->isEmpty());
+}
+
+TEST(StartOptionsTest, BadValuesNameTheOption)
+{
+    const struct {
+        std::initializer_list<const char *> argv;
+        const char *mentions;
+    } cases[] = {
+        {{"--tcp-port", "0"}, "--tcp-port"},
+        {{"--udp-port", "70000"}, "--udp-port"},
+        {{"--search-port", "abc"}, "--search-port"},
+        {{"--search-address", "mixer.local"}, "--search-address"},
+        {{"--search-address", "::1"}, "--search-address"},
+        {{"--no-such-option"}, "no-such-option"},
+        {{"stray"}, "stray"},
+    };
+    for (const auto &c : cases) {
+        QString error, help;
+        EXPECT_FALSE(q48::parseStartOptions(args(c.argv), &error, &help)) << c.mentions;
+        EXPECT_TRUE(error.contains(QLatin1String(c.mentions))) << error.toStdString();
+        EXPECT_TRUE(help.isEmpty());
+    }
+}
+
+TEST(StartOptionsTest, HelpIsNotAnError)
+{
+    QString error, help;
+    EXPECT_FALSE(q48::parseStartOptions(args({"--help"}), &error, &help));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_TRUE(help.contains(QLatin1String("--serial-ports")));
+}
+
+} // namespace
