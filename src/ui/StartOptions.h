@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHostAddress>
+#include "connection/Endpoints.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,16 +9,11 @@
 
 namespace q48 {
 
-// What the command line can change. Discovery normally broadcasts to 255.255.255.255:8000 and
-// probes every serial port; tests and demos point it at loopback and an explicit port list.
+// What the command line can change: the engineering page, and where discovery looks (the same
+// options as q48ctl; tests and demos point them at loopback and an explicit port list).
 struct StartOptions {
     bool engineering = false;
-    QHostAddress searchAddress{QStringLiteral("255.255.255.255")};
-    quint16 searchPort = 8000;
-    quint16 udpPort = 8000;
-    quint16 tcpPort = 5000;
-    // Replaces the enumerated serial ports when set; an empty list means "probe none".
-    std::optional<QStringList> serialPorts;
+    DiscoveryEndpoints endpoints;
 };
 
 // Parses the arguments (program name first). On a bad value returns nothing and sets `error` to

@@ -18,27 +18,28 @@ TEST(StartOptionsTest, DefaultsAreTheDocumentedEndpoints)
     const auto options = q48::parseStartOptions(args({}), &error, &help);
     ASSERT_TRUE(options);
     EXPECT_FALSE(options->engineering);
-    EXPECT_EQ(options->searchAddress, QHostAddress(QStringLiteral("255.255.255.255")));
-    EXPECT_EQ(options->searchPort, 8000);
-    EXPECT_EQ(options->udpPort, 8000);
-    EXPECT_EQ(options->tcpPort, 5000);
-    EXPECT_FALSE(options->serialPorts.has_value());
+    EXPECT_EQ(options->endpoints.searchAddress, QStringLiteral("255.255.255.255"));
+    EXPECT_EQ(options->endpoints.searchPort, 8000);
+    EXPECT_EQ(options->endpoints.udpPort, 8000);
+    EXPECT_EQ(options->endpoints.tcpPort, 5000);
+    EXPECT_FALSE(options->endpoints.serialPorts.has_value());
 }
 
 TEST(StartOptionsTest, OverridesForLoopbackRuns)
 {
     QString error, help;
     const auto options = q48::parseStartOptions(
-        args({"--engineering", "--search-address", "127.0.0.1", "--search-port", "18000", "--udp-port=18001",
+        args({"--engineering", "--search-address", "127.0.0.1", "--search-port", "18000", "--udp-port=0",
               "--tcp-port", "15000", "--serial-ports", "/tmp/a, /tmp/b"}),
         &error, &help);
     ASSERT_TRUE(options) << error.toStdString();
     EXPECT_TRUE(options->engineering);
-    EXPECT_EQ(options->searchAddress, QHostAddress(QStringLiteral("127.0.0.1")));
-    EXPECT_EQ(options->searchPort, 18000);
-    EXPECT_EQ(options->udpPort, 18001);
-    EXPECT_EQ(options->tcpPort, 15000);
-    EXPECT_EQ(options->serialPorts, (QStringList{QStringLiteral("/tmp/a"), QStringLiteral("/tmp/b")}));
+    EXPECT_EQ(options->endpoints.searchAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(options->endpoints.searchPort, 18000);
+    EXPECT_EQ(options->endpoints.udpPort, 0); // any free port
+    EXPECT_EQ(options->endpoints.tcpPort, 15000);
+    EXPECT_EQ(options->endpoints.serialPorts,
+              (QStringList{QStringLiteral("/tmp/a"), QStringLiteral("/tmp/b")}));
 }
 
 TEST(StartOptionsTest, EmptySerialListProbesNone)
@@ -46,10 +47,12 @@ TEST(StartOptionsTest, EmptySerialListProbesNone)
     QString error, help;
     const auto options = q48::parseStartOptions(args({"--serial-ports="}), &error, &help);
     ASSERT_TRUE(options);
-    ASSERT_TRUE(options->serialPorts.has_value());
-    EXPECT_TRUE(options->serialPorts->isEmpty());
+    ASSERT_TRUE(options->endpoints.serialPorts.has_value());
+    EXPECT_TRUE(options->endpoints.serialPorts->isEmpty());
 }
 
+// The endpoint values themselves are the core parser's; here only that the window's options
+// reach it and its errors come back.
 TEST(StartOptionsTest, BadValuesNameTheOption)
 {
     const struct {
@@ -57,10 +60,8 @@ TEST(StartOptionsTest, BadValuesNameTheOption)
         const char *mentions;
     } cases[] = {
         {{"--tcp-port", "0"}, "--tcp-port"},
-        {{"--udp-port", "70000"}, "--udp-port"},
-        {{"--search-port", "abc"}, "--search-port"},
         {{"--search-address", "mixer.local"}, "--search-address"},
-        {{"--search-address", "::1"}, "--search-address"},
+        {{"--engineering=yes"}, "engineering"},
         {{"--no-such-option"}, "no-such-option"},
         {{"stray"}, "stray"},
     };
