@@ -144,8 +144,8 @@ TEST(NetworkNamespace, InnerDiscoveryWithDefaultEndpoints)
 {
     if (!qEnvironmentVariableIsSet(kInnerVariable))
         GTEST_SKIP() << "runs only inside the namespace made by the test above";
-    DiscoveryEndpoints endpoints; // 255.255.255.255:8000 from port 8000, TCP 5000
-    endpoints.serialPorts = QStringList{};
+    DiscoveryEndpoints endpoints;    // 255.255.255.255:8000 from port 8000, TCP 5000
+    endpoints.serialPorts.emplace(); // no serial sweep
     Discovery discovery(endpoints, test::fastTimings());
     discovery.startDiscovery();
     discovery.startProbing();
