@@ -73,10 +73,10 @@ int DeviceFrames::memorySubCode(int packet)
     return 5;
 }
 
-QByteArray DeviceFrames::memoryPacket(int packet, int sizeDelta)
+QByteArray DeviceFrames::memoryPacket(int packet)
 {
     const int sub = memorySubCode(packet);
-    const int size = kMemoryPacketSize[sub] + sizeDelta;
+    const int size = kMemoryPacketSize[sub];
     QByteArray payload;
     payload.append(char(packet));
     payload.append(filler(quint32(100000 + packet), size - kMinFrameSize - 1));

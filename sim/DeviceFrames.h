@@ -18,7 +18,7 @@ public:
     // Preset data of kind `subCode`, slot from 0, `size` bytes in all.
     static QByteArray presetData(int subCode, int slot, int size);
     static QByteArray presetWritten(int subCode);
-    static QByteArray memoryPacket(int packet, int sizeDelta = 0);
+    static QByteArray memoryPacket(int packet);
     static QByteArray importAck(int subCode, int packet);
     static QByteArray firmwareReply(int command, int image, int number, int status, int extra);
     static QByteArray dspFrame(int subCode, int number);

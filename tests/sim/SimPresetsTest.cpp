@@ -127,7 +127,11 @@ TEST_P(SimPresetRead, AnswersTheKindsDataFrameAndConfirmsItsWriteBack)
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SimPresetRead,
                          ::testing::Values(ReadCase{1, 0, 69}, ReadCase{2, 0, 44}, ReadCase{3, 0, 25},
-                                           ReadCase{4, 0, 3938}, ReadCase{4, 1, 3939}));
+                                           ReadCase{4, 0, 3938}, ReadCase{4, 1, 3939}),
+                         [](const ::testing::TestParamInfo<ReadCase> &info) {
+                             return "SubCode" + std::to_string(info.param.sub) + "Utype" +
+                                    std::to_string(info.param.utype);
+                         });
 
 TEST_F(SimPresets, RefusesAWritePresetThatIsNotAStoredFrame)
 {
