@@ -17,6 +17,7 @@
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>

@@ -124,6 +124,27 @@ TEST_P(FirmwareE2e, ReadyForAnotherImageThenAStallLeaveTheToolUsable)
     EXPECT_EQ(display.led, 0);
 }
 
+// A serial line cannot be closed by the device, so this one runs over TCP only.
+using FirmwareE2eTcp = FirmwareE2eFixture;
+
+TEST_P(FirmwareE2eTcp, LinkDroppedDuringTheRestartStopsTheRunWithAMessage)
+{
+    startSim({QStringLiteral("--reboot-seconds"), QStringLiteral("1"), QStringLiteral("--fault"),
+              QStringLiteral("close-in-reboot")});
+    connectLink();
+    openFirmwareWindow({3000, 1026, 2, 3000}, 1300);
+    QSignalSpy stopped(run.get(), &FirmwareRun::stopped);
+
+    ASSERT_TRUE(run->program());
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    EXPECT_EQ(stopped[0][0].toInt(), 1);
+    EXPECT_FALSE(core.isLinkConnected());
+    EXPECT_EQ(outcomes, (QList<QPair<int, int>>{{0, FW_RESULT_DONE}}));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("KB0122001505")));
+    EXPECT_EQ(imageSummary(stopSim(), 0)[QStringLiteral("result")].toString(), QStringLiteral("done"));
+}
+
 TEST_P(FirmwareE2e, MissingImageFileStopsTheRunBeforeAnythingIsSent)
 {
     startSim({});
@@ -158,6 +179,7 @@ TEST_P(FirmwareE2e, NoConnectionSendsNothing)
 INSTANTIATE_TEST_SUITE_P(Links, FirmwareE2e,
                          ::testing::Values(int(LinkCore::TcpLink), int(LinkCore::SerialLink)),
                          firmwareLinkName);
+INSTANTIATE_TEST_SUITE_P(Links, FirmwareE2eTcp, ::testing::Values(int(LinkCore::TcpLink)), firmwareLinkName);
 
 } // namespace
 } // namespace q48::test

@@ -90,6 +90,17 @@ bool FirmwareProgrammer::btnTotalClick()
     return true;
 }
 
+bool FirmwareProgrammer::ensureLinkFor(int i)
+{
+    if (m_sink.isLinkConnected())
+        return true;
+    const QString image = validImage(i) ? QLatin1String(firmwareIds[i]) : QString::number(i);
+    m_prompts.message(QStringLiteral("The connection to the device was lost, so programming stopped before "
+                                     "the firmware %1. Connect again and press Program to start over.")
+                          .arg(image));
+    return false;
+}
+
 QByteArray FirmwareProgrammer::prepareFrame()
 {
     return LinkFrame::build(CMD_FW_PREPARE, 0x00);

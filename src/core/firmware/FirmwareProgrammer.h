@@ -37,6 +37,11 @@ public:
     // whether a run may start; when it may not, the user has been told why and nothing changed.
     bool btnTotalClick();
 
+    // True while the link is up; otherwise tells the user that programming stopped before
+    // image i, so a link lost during a run (the device dropping it while it restarts) is not
+    // left as a silent stall.
+    bool ensureLinkFor(int i);
+
     void sendPrepareFrame();
     void sendStartFrame(int i);
     // The packet frame, or FW_END_BYTE alone when the image has no packet n.

@@ -78,6 +78,12 @@ void FirmwareRun::startImage(int pos)
     m_display.setGaugeMaximum(m_programmer.packNum(pos));
     m_display.setGaugeProgress(0);
     const int image = m_programmer.dindex();
+    if (!m_programmer.ensureLinkFor(image)) {
+        m_display.showStatus(kFailText);
+        m_running = false;
+        emit stopped(image);
+        return;
+    }
     if (image == 0) {
         m_programmer.sendPrepareFrame();
         // Short enough to hold the thread: pumping here would let replies of the previous

@@ -55,7 +55,7 @@ public:
 
     ImageState imageState(int pos) const { return m_imageState.at(pos); }
     const std::array<ImageState, kImageCount> &imageStates() const { return m_imageState; }
-    // Between a granted Program press and the moment no image is pending.
+    // Between a granted Program press and the moment no image is pending or the run stops.
     bool isRunning() const { return m_running; }
     // A run ended since the last Program press.
     bool isFinished() const { return m_finished; }
@@ -66,6 +66,9 @@ signals:
     void imageFinished(int pos, int result);
     // No image is pending any more.
     void finished();
+    // The run ended early: the link was down when image `pos` was to start. The user has been
+    // told; the images not started stay pending.
+    void stopped(int pos);
 
 private:
     // Waits pumping events in slices; false when this run was replaced or this object went

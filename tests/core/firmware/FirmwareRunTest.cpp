@@ -397,6 +397,24 @@ TEST_F(FirmwareRunFixture, WaitsKeepEventsFlowingAndCountDownWholeSeconds)
               QStringList({QStringLiteral("countdown on"), QStringLiteral("countdown off")}));
 }
 
+TEST_F(FirmwareRunFixture, LinkLostWhileTheDeviceRestartsIsReported)
+{
+    open({3000, 3000, 3000, 3000}, 300);
+    QSignalSpy stopped(run.get(), &FirmwareRun::stopped);
+    ASSERT_TRUE(run->program());
+    QTimer::singleShot(50, [this] { sink.connected = false; });
+    transfer(0, 0xFB);
+    EXPECT_EQ(sink.frames.last(), packet(0, 2)) << "no start frame for image 1";
+    ASSERT_EQ(stopped.size(), 1);
+    EXPECT_EQ(stopped[0][0].toInt(), 1);
+    EXPECT_FALSE(run->isRunning());
+    EXPECT_FALSE(run->isFinished());
+    EXPECT_EQ(run->imageState(1), FirmwareRun::pending);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("KB0122001505")));
+    EXPECT_EQ(display.status, kFail);
+}
+
 TEST_F(FirmwareRunFixture, WindowClosedDuringAWaitEndsQuietly)
 {
     open({3000, 3000, 3000, 3000}, 2000);
