@@ -6,6 +6,7 @@
 #include "Session.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -44,8 +45,16 @@ Mixer::Mixer(const SimOptions &options, QObject *parent)
 
 Mixer::~Mixer() = default;
 
-bool Mixer::openRecord(QString *error)
+bool Mixer::openEvidence(QString *error)
 {
+    if (!options_.summaryFile.isEmpty()) {
+        // Found out now rather than after a whole run whose evidence would then be lost.
+        const QFileInfo dir(QFileInfo(options_.summaryFile).absolutePath());
+        if (!dir.isDir() || !dir.isWritable()) {
+            *error = QStringLiteral("cannot write the summary into %1").arg(dir.filePath());
+            return false;
+        }
+    }
     return options_.recordFile.isEmpty() || record_.open(options_.recordFile, error);
 }
 

@@ -26,7 +26,7 @@ public:
     explicit Mixer(const SimOptions &options, QObject *parent = nullptr);
     ~Mixer() override;
 
-    bool openRecord(QString *error);
+    bool openEvidence(QString *error);
     const SimOptions &options() const { return options_; }
     int utype() const { return options_.utype; }
     int streamDelayMs() const { return options_.faults.streamDelayMs; }

@@ -38,6 +38,11 @@ int fail(const QString &message)
 
 int main(int argc, char **argv)
 {
+    // Plain C signal handling keeps this portable; the flag is polled from the event loop. Set up
+    // first, so a stop that comes while we start still ends with a summary.
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("q48-sim"));
 
@@ -47,7 +52,7 @@ int main(int argc, char **argv)
         return error.isEmpty() ? 0 : fail(error + QStringLiteral(" (try --help)"));
 
     q48::sim::Mixer mixer(options);
-    if (!mixer.openRecord(&error))
+    if (!mixer.openEvidence(&error))
         return fail(error);
 
     q48::sim::OutputChannel::Shaping shaping;
@@ -85,9 +90,6 @@ int main(int argc, char **argv)
         say(QStringLiteral("serial %1").arg(options.serialPty));
     say(QStringLiteral("ready"));
 
-    // Plain C signal handling keeps this portable; the flag is polled from the event loop.
-    std::signal(SIGTERM, requestStop);
-    std::signal(SIGINT, requestStop);
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &app, [] {
         if (stopRequested)
@@ -95,7 +97,8 @@ int main(int argc, char **argv)
     });
     stopPoll.start(50);
 
-    app.exec();
+    if (!stopRequested)
+        app.exec();
 
     pty.reset();
     if (!mixer.writeSummary(&error))

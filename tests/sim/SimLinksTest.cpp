@@ -55,13 +55,22 @@ TEST(SimStartup, HelpDocumentsEveryFaultAndOption)
 TEST(SimStartup, RefusesBadArgumentsWithAMessage)
 {
     const QList<QStringList> cases = {
-        {"--fault", "no-such-fault"}, {"--fault", "stall"},      {"--fault", "fail-packet:7:1"},
-        {"--tcp-port", "70000"},      {"--utype", "2"},          {"--bind", "not-an-address"},
-        {"--no-tcp", "--no-udp"},     {"--reboot-seconds", "x"}, {"stray"},
+        {"--fault", "no-such-fault"},
+        {"--fault", "stall"},
+        {"--fault", "fail-packet:7:1"},
+        {"--tcp-port", "70000"},
+        {"--utype", "2"},
+        {"--bind", "not-an-address"},
+        {"--no-tcp", "--no-udp"},
+        {"--reboot-seconds", "x"},
+        {"stray"},
+        {"--record", "/nonexistent-q48/record.jsonl"},
+        {"--summary", "/nonexistent-q48/summary.json"},
     };
     for (const QStringList &args : cases) {
         QProcess p;
-        p.start(SimProcess::binaryPath(), args);
+        // Free ports first, so a case that wrongly starts takes no fixed port.
+        p.start(SimProcess::binaryPath(), QStringList{"--tcp-port", "0", "--udp-port", "0"} + args);
         ASSERT_TRUE(p.waitForFinished(10000));
         EXPECT_NE(p.exitCode(), 0) << args.join(' ').toStdString();
         EXPECT_TRUE(p.readAllStandardError().startsWith("q48-sim: ")) << args.join(' ').toStdString();
