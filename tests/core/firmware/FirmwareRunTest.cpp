@@ -361,10 +361,8 @@ TEST_F(FirmwareRunFixture, ProgramDuringAWaitStartsAgainFromImageZero)
     open({3000, 3000, 3000, 3000}, 3000);
     ASSERT_TRUE(run->program());
     QTimer::singleShot(100, [this] { EXPECT_TRUE(run->program()); });
-    QElapsedTimer clock;
-    clock.start();
     transfer(0, 0xFB);
-    EXPECT_LT(clock.elapsed(), 3000); // the replaced wait gave up
+    // Had the replaced wait gone on, image 0 would be marked and image 1 started.
     EXPECT_EQ(sink.frames.mid(sink.frames.size() - 2),
               QList<QByteArray>({FirmwareProgrammer::prepareFrame(), start(0)}));
     EXPECT_EQ(programmer->dindex(), 0);
