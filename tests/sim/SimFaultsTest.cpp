@@ -36,7 +36,7 @@ TEST_F(SimFaults, GarbageComesBeforeEveryFrameAndNeverHoldsASignatureByte)
 
 TEST_F(SimFaults, SplitFramesArriveInPiecesButIntact)
 {
-    startSim(fault(QStringLiteral("split:40")));
+    startSim(fault(QStringLiteral("split:80")));
     int arrivals = 0;
     for (int i = 0; i < 8; ++i) {
         peer->send(toolFrame(CMD_PRESET_LIST, 4));
@@ -121,7 +121,7 @@ using Transfer = std::function<int(SimPeer &)>;
 int countFrames(SimPeer &peer, int size)
 {
     int n = 0;
-    while (!peer.readFrame(size, 600).isEmpty())
+    while (!peer.readFrame(size, 1000).isEmpty())
         ++n;
     return n;
 }
@@ -138,7 +138,7 @@ const Transfer importTransfer = [](SimPeer &peer) {
     int acks = 0;
     for (int p = 1; p <= 5; ++p) {
         peer.send(importPacket(p));
-        if (peer.readFrame(12, 600).isEmpty())
+        if (peer.readFrame(12, 1000).isEmpty())
             break;
         ++acks;
     }
@@ -146,12 +146,12 @@ const Transfer importTransfer = [](SimPeer &peer) {
 };
 const Transfer firmwareTransfer = [](SimPeer &peer) {
     peer.send(beginFrame(1, 5));
-    if (peer.readFrame(15, 600).isEmpty())
+    if (peer.readFrame(15, 1000).isEmpty())
         return -1;
     int requests = 0;
     for (int n = 0; n < 5; ++n) {
         peer.send(firmwarePacket(1, n, "x"));
-        if (peer.readFrame(15, 600).isEmpty())
+        if (peer.readFrame(15, 1000).isEmpty())
             break;
         ++requests;
     }
@@ -239,7 +239,7 @@ TEST_P(SimAckFaults, AcknowledgementsShowTheFault)
     for (int p = 1; p <= 3; ++p)
         peer->send(importPacket(p));
     QList<int> acks;
-    for (QByteArray ack = peer->readFrame(12, 600); !ack.isEmpty(); ack = peer->readFrame(12, 600)) {
+    for (QByteArray ack = peer->readFrame(12, 1000); !ack.isEmpty(); ack = peer->readFrame(12, 1000)) {
         EXPECT_EQ(u8(ack, 8), CMD_MEMORY_IMPORT_ACK);
         EXPECT_EQ(u8(ack, 9), 4);
         acks << u8(ack, 10);
@@ -293,7 +293,7 @@ TEST_F(SimFaults, DspGapsLeaveFramesOutButEndOn321)
     startSim(fault(QStringLiteral("dsp-gaps:100")));
     peer->send(toolFrame(CMD_DSP_READ, 2, QByteArray::fromHex("01010101")));
     QList<int> numbers;
-    for (QByteArray f = peer->readFrame(269, 600); !f.isEmpty(); f = peer->readFrame(269, 600))
+    for (QByteArray f = peer->readFrame(269, 1000); !f.isEmpty(); f = peer->readFrame(269, 1000))
         numbers << number16(f, 10);
     ASSERT_EQ(numbers.size(), 319);
     EXPECT_FALSE(numbers.contains(100) || numbers.contains(200) || numbers.contains(300));

@@ -14,7 +14,7 @@ namespace {
 
 class SimFirmware : public SimFixture {
 protected:
-    void SetUp() override { startSim({QStringLiteral("--reboot-seconds"), QStringLiteral("1")}); }
+    void SetUp() override { startSim({QStringLiteral("--reboot-seconds"), QStringLiteral("2")}); }
     QByteArray reply() { return peer->readFrame(15, 3000); }
 };
 
@@ -59,7 +59,7 @@ TEST_F(SimFirmware, MainImageRebootsSilentlyAndKeepsTheConnection)
 
     peer->send(probe);
     EXPECT_TRUE(peer->collect(300).isEmpty()) << "silent while restarting";
-    QThread::msleep(1000);
+    QThread::msleep(2000);
     peer->send(probe);
     EXPECT_EQ(peer->readFrame(11), probe) << "answers again on the same connection";
 
