@@ -1,9 +1,13 @@
 #include "SimPeer.h"
 
+#include <QThread>
+
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace q48::test {
 
@@ -19,6 +23,7 @@ std::unique_ptr<SimPeer> SimPeer::tcp(quint16 port)
 std::unique_ptr<SimPeer> SimPeer::serial(const QString &path)
 {
     std::unique_ptr<SimPeer> peer(new SimPeer);
+#ifdef Q_OS_UNIX
     peer->fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (peer->fd_ >= 0) {
         termios tio{};
@@ -26,13 +31,18 @@ std::unique_ptr<SimPeer> SimPeer::serial(const QString &path)
         ::cfmakeraw(&tio);
         ::tcsetattr(peer->fd_, TCSANOW, &tio);
     }
+#else
+    Q_UNUSED(path);
+#endif
     return peer;
 }
 
 SimPeer::~SimPeer()
 {
+#ifdef Q_OS_UNIX
     if (fd_ >= 0)
         ::close(fd_);
+#endif
 }
 
 bool SimPeer::isOpen() const
@@ -47,6 +57,7 @@ void SimPeer::send(const QByteArray &bytes)
         socket_->waitForBytesWritten(5000);
         return;
     }
+#ifdef Q_OS_UNIX
     qsizetype done = 0;
     const QDeadlineTimer deadline(5000);
     while (fd_ >= 0 && done < bytes.size() && !deadline.hasExpired()) {
@@ -54,8 +65,9 @@ void SimPeer::send(const QByteArray &bytes)
         if (n > 0)
             done += n;
         else
-            ::usleep(1000);
+            QThread::msleep(1);
     }
+#endif
 }
 
 bool SimPeer::fill(const QDeadlineTimer &deadline)
@@ -68,6 +80,7 @@ bool SimPeer::fill(const QDeadlineTimer &deadline)
         ++arrivals_;
         return true;
     }
+#ifdef Q_OS_UNIX
     if (fd_ < 0)
         return false;
     pollfd p{fd_, POLLIN, 0};
@@ -80,6 +93,9 @@ bool SimPeer::fill(const QDeadlineTimer &deadline)
     buffer_.append(chunk, int(n));
     ++arrivals_;
     return true;
+#else
+    return false;
+#endif
 }
 
 QByteArray SimPeer::readFrame(int size, int timeoutMs)
