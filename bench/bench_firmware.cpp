@@ -1,7 +1,12 @@
-// A full four-image firmware run against q48-sim over loopback TCP: four images of 256 KiB
-// (1024 packets of 1040 bytes), no reboot wait and no pauses, so the figure is the transfer
-// itself. Needs q48-sim beside this program.
+// A full four-image firmware run against q48-sim, by the tool's core and by the floor client,
+// interleaved in the same run so machine noise hits both alike:
+//   TCP loopback, 256 KiB images, no reboot wait and no pauses: the tool over the floor;
+//   the pty paced at 19200 baud, 8 KiB images: the tool over the wire time (paced bytes x 10 /
+//   19200, plus the 10 ms pause after every serial write).
+// Needs q48-sim beside this program.
 
+#include "BenchSim.h"
+#include "FloorClient.h"
 #include "UserPrompts.h"
 #include "firmware/FirmwareDisplay.h"
 #include "firmware/FirmwareProgrammer.h"
@@ -15,16 +20,19 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
-constexpr int kImageBytes = 256 * 1024;
-constexpr int kPacketsPerRun = 4 * kImageBytes / 1024;
+constexpr int kTcpImageBytes = 256 * 1024;
+constexpr int kSerialImageBytes = 8 * 1024;
 
 class SilentPrompts : public q48::UserPrompts {
 public:
@@ -52,112 +60,160 @@ private:
     int m_maximum = 0;
 };
 
-// Starts q48-sim on a free loopback port; 0 when it did not come up.
-quint16 startSim(QProcess &sim)
+double median(std::vector<double> v)
 {
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/q48-sim"),
-              {QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--tcp-port"),
-               QStringLiteral("0"), QStringLiteral("--no-udp"), QStringLiteral("--reboot-seconds"),
-               QStringLiteral("0")});
-    quint16 port = 0;
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired() &&
-           sim.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
-        while (sim.canReadLine()) {
-            const QString line = QString::fromUtf8(sim.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("tcp ")))
-                port = quint16(line.section(QLatin1Char(':'), -1).toUInt());
-            else if (line == QLatin1String("ready"))
-                return port;
-        }
-    }
-    return 0;
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
-void stopSim(QProcess &sim)
-{
-    sim.terminate();
-    if (!sim.waitForFinished(5000)) {
-        sim.kill();
-        sim.waitForFinished(5000);
-    }
-}
-
-void BM_FirmwareRun(benchmark::State &state)
-{
-    QTemporaryDir lib;
-    for (int i = 0; i < q48::kImageCount; ++i) {
-        QFile file(q48::ImageStore::imagePath(lib.path(), i));
-        QByteArray bytes(kImageBytes + 2, '\0');
-        for (int k = 0; k < bytes.size(); ++k)
-            bytes[k] = char((k * 31 + i) & 0x7F);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            state.SkipWithError("cannot write the image files");
-            return;
+// Four image files of `bytes` each (plus the 2 bytes the loader drops), checked once per size.
+class Images {
+public:
+    explicit Images(int bytes)
+    {
+        for (int i = 0; i < q48::kImageCount; ++i) {
+            QFile file(q48::ImageStore::imagePath(m_lib.path(), i));
+            QByteArray data(bytes + 2, '\0');
+            for (int k = 0; k < data.size(); ++k)
+                data[k] = char((k * 31 + i) & 0x7F);
+            m_ok = m_ok && file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
         }
+        loader.startImageCheck(m_lib.path());
+        loader.waitForCheck();
     }
-    SilentPrompts prompts;
+    bool ok() const { return m_ok; }
     q48::ImageLoader loader;
-    loader.startImageCheck(lib.path());
-    loader.waitForCheck();
 
-    double totalSeconds = 0;
+private:
+    QTemporaryDir m_lib;
+    bool m_ok = true;
+};
+
+struct Figures {
+    std::vector<double> toolTcp, floorTcp, toolSerial, wireSerial;
+} figures;
+
+// One run by the tool's core; seconds, or a negative value when it did not complete.
+double toolRun(q48::ImageLoader &loader, int linkKind, const QString &target)
+{
+    SilentPrompts prompts;
+    q48::LinkCore core(prompts);
+    core.openLink(linkKind, target);
+    const QDeadlineTimer connectBy(5000);
+    while (!core.isLinkConnected() && !connectBy.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    q48::FirmwareProgrammer programmer(core, prompts, loader);
+    programmer.registerHandlers(core.dispatcher());
+    NoDisplay display;
+    q48::FirmwareRun run(programmer, display);
+    q48::FirmwareRun::Timings timings;
+    timings.rebootDelayMs = 0;
+    timings.imagePauseMs = 0;
+    timings.failurePauseMs = 0;
+    timings.prepareGapMs = 0;
+    run.setTimings(timings);
+    q48::WindowRegistration window(core.windows(), q48::kFirmwareWindowClass, &run);
+
+    QElapsedTimer clock;
+    clock.start();
+    // Waits in an event loop as the program does, so the bench spins no core of its own.
+    QEventLoop loop;
+    QObject::connect(&run, &q48::FirmwareRun::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    if (run.program() && !run.isFinished())
+        loop.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const bool allDone =
+        run.isFinished() && std::all_of(run.imageStates().begin(), run.imageStates().end(),
+                                        [](auto s) { return s == q48::FirmwareRun::programmed; });
+    core.releaseLink();
+    return allDone ? seconds : -1;
+}
+
+void BM_FirmwareTcp(benchmark::State &state)
+{
+    static Images images(kTcpImageBytes);
+    if (!images.ok()) {
+        state.SkipWithError("cannot write the image files");
+        return;
+    }
+    const int packets = kTcpImageBytes / q48::kFirmwarePacketData;
     for (auto _ : state) {
-        QProcess sim;
-        const quint16 port = startSim(sim);
-        if (port == 0) {
-            stopSim(sim);
+        q48::bench::BenchSim sim;
+        if (!sim.start({QStringLiteral("--reboot-seconds"), QStringLiteral("0")})) {
             state.SkipWithError("q48-sim did not start");
             return;
         }
-        q48::LinkCore core(prompts);
-        core.openLink(q48::LinkCore::TcpLink, QStringLiteral("127.0.0.1:%1").arg(port));
-        const QDeadlineTimer connectBy(5000);
-        while (!core.isLinkConnected() && !connectBy.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const double tool = toolRun(images.loader, q48::LinkCore::TcpLink, sim.tcpTarget());
+        sim.stop();
 
-        q48::FirmwareProgrammer programmer(core, prompts, loader);
-        programmer.registerHandlers(core.dispatcher());
-        NoDisplay display;
-        q48::FirmwareRun run(programmer, display);
-        q48::FirmwareRun::Timings timings;
-        timings.rebootDelayMs = 0;
-        timings.imagePauseMs = 0;
-        timings.failurePauseMs = 0;
-        run.setTimings(timings);
-        q48::WindowRegistration window(core.windows(), q48::kFirmwareWindowClass, &run);
-
-        QElapsedTimer clock;
-        clock.start();
-        const bool started = run.program();
-        const QDeadlineTimer giveUpBy(120000);
-        while (started && !run.isFinished() && !giveUpBy.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        const double seconds = double(clock.nsecsElapsed()) / 1e9;
-        const bool allDone =
-            run.isFinished() &&
-            run.imageStates() == std::array<q48::FirmwareRun::ImageState, 4>{
-                                     q48::FirmwareRun::programmed, q48::FirmwareRun::programmed,
-                                     q48::FirmwareRun::programmed, q48::FirmwareRun::programmed};
-        core.releaseLink();
-        stopSim(sim);
-        if (!allDone) {
-            state.SkipWithError("the run did not complete");
+        q48::bench::BenchSim floorSim;
+        if (!floorSim.start({QStringLiteral("--reboot-seconds"), QStringLiteral("0")})) {
+            state.SkipWithError("q48-sim did not start");
             return;
         }
-        state.SetIterationTime(seconds);
-        totalSeconds += seconds;
+        q48::bench::FloorClient floor;
+        QElapsedTimer clock;
+        clock.start();
+        const bool floorDone = floor.connectTcp(floorSim.tcpPort()) && floor.programFirmware(packets);
+        const double floorSeconds = double(clock.nsecsElapsed()) / 1e9;
+        if (tool < 0 || !floorDone) {
+            state.SkipWithError(tool < 0 ? "the tool's run did not complete"
+                                         : "the floor's run did not complete");
+            return;
+        }
+        state.SetIterationTime(tool);
+        figures.toolTcp.push_back(tool);
+        figures.floorTcp.push_back(floorSeconds);
     }
-    state.counters["packets/s"] =
-        benchmark::Counter(double(kPacketsPerRun) * double(state.iterations()), benchmark::Counter::kIsRate);
-    if (state.iterations() > 0) {
-        const double perRun = totalSeconds / double(state.iterations());
-        std::printf("firmware_run: %.0f packets/s, %.2f s for %d packets in 4 images\n",
-                    kPacketsPerRun / perRun, perRun, kPacketsPerRun);
-    }
+    state.counters["floor_s"] = median(figures.floorTcp);
 }
-BENCHMARK(BM_FirmwareRun)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_FirmwareTcp)->UseManualTime()->Iterations(5)->Unit(benchmark::kSecond);
+
+void BM_FirmwareSerial(benchmark::State &state)
+{
+    static Images images(kSerialImageBytes);
+    if (!images.ok()) {
+        state.SkipWithError("cannot write the image files");
+        return;
+    }
+    const int packets = kSerialImageBytes / q48::kFirmwarePacketData;
+    const QStringList args{QStringLiteral("--reboot-seconds"), QStringLiteral("0"), QStringLiteral("--pace")};
+    for (auto _ : state) {
+        q48::bench::BenchSim sim;
+        if (!sim.start(args, true)) {
+            state.SkipWithError("q48-sim did not start");
+            return;
+        }
+        const double tool = toolRun(images.loader, q48::LinkCore::SerialLink, sim.serialPath());
+        sim.stop();
+
+        // The floor's run counts what crosses the paced wire and how many writes pause.
+        q48::bench::BenchSim floorSim;
+        if (!floorSim.start(args, true)) {
+            state.SkipWithError("q48-sim did not start");
+            return;
+        }
+        q48::bench::FloorClient floor;
+        const bool floorDone =
+            floor.openSerial(floorSim.serialPath().toStdString()) && floor.programFirmware(packets);
+        if (tool < 0 || !floorDone) {
+            state.SkipWithError(tool < 0 ? "the tool's run did not complete"
+                                         : "the floor's run did not complete");
+            return;
+        }
+        const double wire =
+            double(floor.bytesReceived()) * 10.0 / q48::kSerialBaud + 0.010 * double(floor.writes());
+        state.SetIterationTime(tool);
+        figures.toolSerial.push_back(tool);
+        figures.wireSerial.push_back(wire);
+    }
+    state.counters["wire_s"] = median(figures.wireSerial);
+}
+BENCHMARK(BM_FirmwareSerial)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
 
 } // namespace
 
@@ -165,7 +221,20 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    // One "name: value unit" line per figure.
+    if (!figures.toolTcp.empty()) {
+        std::printf("fw_tcp_ratio: %.3f x\n", median(figures.toolTcp) / median(figures.floorTcp));
+        std::printf("fw_tcp_tool_s: %.3f s\n", median(figures.toolTcp));
+        std::printf("fw_tcp_floor_s: %.3f s\n", median(figures.floorTcp));
+    }
+    if (!figures.toolSerial.empty()) {
+        std::printf("fw_serial_ratio: %.3f x\n", median(figures.toolSerial) / median(figures.wireSerial));
+        std::printf("fw_serial_tool_s: %.3f s\n", median(figures.toolSerial));
+        std::printf("fw_serial_wire_s: %.3f s\n", median(figures.wireSerial));
+    }
     return 0;
 }
