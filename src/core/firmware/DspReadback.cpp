@@ -17,6 +17,8 @@ namespace q48 {
 namespace {
 // Data runs from byte 12 to the byte before the end mark.
 constexpr int kDspDataOffset = 12;
+// A whole DSP image; a device that keeps streaming past it must not grow the buffer forever.
+constexpr qsizetype kDspDataLimit = qsizetype(kDspLastPacket + 1) * 256;
 } // namespace
 
 DspReadback::DspReadback(FrameSink &sink, ResponseWatchdog &watchdog, UserPrompts &prompts,
@@ -70,8 +72,12 @@ void DspReadback::handleDspData(const QByteArray &frame)
     const int code = LinkFrame::subCode(frame);
     const int packet = LinkFrame::byteAt(frame, 10) * 256 + LinkFrame::byteAt(frame, 11);
     setProgress(packet);
-    if (frame.size() > kDspDataOffset + 1)
-        m_dspData.append(frame.constData() + kDspDataOffset, frame.size() - kDspDataOffset - 1);
+    const qsizetype room = kDspDataLimit - m_dspData.size();
+    const qsizetype length = qMin<qsizetype>(frame.size() - kDspDataOffset - 1, room);
+    if (length > 0)
+        m_dspData.append(frame.constData() + kDspDataOffset, length);
+    else if (frame.size() > kDspDataOffset + 1)
+        debugLogNumber(QStringLiteral("DSP data beyond a whole image dropped, packet"), packet, lcFirmware());
     if (packet != kDspLastPacket)
         return;
     m_watchdog.stopWatchdog();

@@ -15,7 +15,6 @@
 namespace q48 {
 
 namespace {
-constexpr int kNameOffset = 12;
 constexpr int kChannelOffset = kOffsetPayload;
 
 char byteOf(int value)

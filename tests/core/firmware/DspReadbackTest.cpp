@@ -145,4 +145,17 @@ TEST_F(DspFixture, ReplacesAnEarlierFile)
     EXPECT_EQ(readFile(dsp.dspFilePath(2)), QByteArrayLiteral("new\r\n"));
 }
 
+// A device that streams data frames without ever sending 321 (or with no read-back asked for)
+// must not make the tool hold more than one image.
+TEST_F(DspFixture, EndlessStreamHoldsAtMostOneImage)
+{
+    dsp.DSPbtn1Click(0);
+    for (int n = 0; n < 2000; ++n)
+        dispatcher.dispatchFrame(dspFrame(2, n % 300, char('a' + n % 26)));
+    EXPECT_EQ(dsp.dspData().size(), 322 * 256);
+    dispatcher.dispatchFrame(dspFrame(2, 321, 'z'));
+    EXPECT_EQ(readFile(dsp.dspFilePath(2)).size(), 322 * 256 + 2);
+    watchdog.stopWatchdog();
+}
+
 } // namespace
