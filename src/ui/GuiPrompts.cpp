@@ -10,6 +10,9 @@ namespace q48 {
 
 QWidget *GuiPrompts::dialogParent() const
 {
+    // In front of the feature window that asked, not behind it on the main window.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
     return m_parent ? m_parent.data() : QApplication::activeWindow();
 }
 

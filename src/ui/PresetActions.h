@@ -18,8 +18,10 @@ public:
     virtual bool readPresetFile(int kind) = 0;
     virtual void sendPresetData(int kind, int channel) = 0;
     // The mixer's memory to a file ("Memory Import" button) and a file to the mixer ("Memory Export").
-    virtual void memoryExport() = 0;
-    virtual void memoryImport() = 0;
+    // True only when the transfer really started: not after a declined prompt, a cancelled file
+    // dialog, a refused file or without a link.
+    virtual bool memoryExport() = 0;
+    virtual bool memoryImport() = 0;
 };
 
 } // namespace q48

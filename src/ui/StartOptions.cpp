@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace q48 {
 
@@ -14,6 +15,17 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
     const QCommandLineOption engineering(QStringLiteral("engineering"),
                                          QStringLiteral("Show the DSP read-back and C-array export page."));
     parser.addOption(engineering);
+    const QCommandLineOption lib(
+        QStringLiteral("lib"),
+        QStringLiteral("Folder of Ver.ini and the firmware images (default: lib beside "
+                       "the program)."),
+        QStringLiteral("dir"));
+    parser.addOption(lib);
+    const QCommandLineOption outputDir(
+        QStringLiteral("output-dir"),
+        QStringLiteral("Folder for DSP read-backs and C-array files (default: beside the program)."),
+        QStringLiteral("dir"));
+    parser.addOption(outputDir);
     addEndpointOptions(parser);
 
     QString problem;
@@ -32,6 +44,12 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
     StartOptions options;
     if (problem.isEmpty()) {
         options.engineering = parser.isSet(engineering);
+        options.libDir = parser.value(lib);
+        options.outputDir = parser.value(outputDir);
+        for (const QString &dir : {options.libDir, options.outputDir}) {
+            if (!dir.isEmpty() && !QFileInfo(dir).isDir() && problem.isEmpty())
+                problem = QStringLiteral("Not a folder: %1").arg(dir);
+        }
         options.endpoints = endpointsFromParser(parser, &problem);
     }
     if (!problem.isEmpty()) {

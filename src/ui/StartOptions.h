@@ -14,6 +14,10 @@ namespace q48 {
 struct StartOptions {
     bool engineering = false;
     DiscoveryEndpoints endpoints;
+    // Ver.ini and the images; empty means the lib folder beside the executable.
+    QString libDir;
+    // Where DSP read-backs and C arrays go; empty means the executable's folder.
+    QString outputDir;
 };
 
 // Parses the arguments (program name first). On a bad value returns nothing and sets `error` to

@@ -3,10 +3,12 @@
 
 #include "AppLook.h"
 #include "XLed.h"
+#include "firmware/FirmwareRun.h"
 
 #include <QShowEvent>
 
-TFirmwareWindow::TFirmwareWindow(q48::WindowRegistry &registry, QWidget *parent)
+TFirmwareWindow::TFirmwareWindow(q48::WindowRegistry &registry, q48::FirmwareProgrammer *programmer,
+                                 QWidget *parent)
     : QDialog(parent), ui(new Ui::TFirmwareWindow)
 {
     ui->setupUi(this);
@@ -22,6 +24,8 @@ TFirmwareWindow::TFirmwareWindow(q48::WindowRegistry &registry, QWidget *parent)
     ui->pbar->setFormat(QStringLiteral("%p%"));
 
     connect(ui->btnTotal, &QPushButton::clicked, this, &TFirmwareWindow::btnTotalClick);
+    if (programmer)
+        m_run = std::make_unique<q48::FirmwareRun>(*programmer, *this);
     m_registration.emplace(registry, q48::kFirmwareWindowClass, this);
 }
 
@@ -29,7 +33,17 @@ TFirmwareWindow::~TFirmwareWindow()
 {
     // Stop taking notifications before any control goes away.
     m_registration.reset();
+    m_run.reset();
     delete ui;
+}
+
+void TFirmwareWindow::done(int result)
+{
+    // A closed window starts no further image: its notifications are dropped from now on, and
+    // a wait of the run in progress sees the run gone and returns without acting.
+    m_registration.reset();
+    m_run.reset();
+    QDialog::done(result);
 }
 
 void TFirmwareWindow::setVersionTexts(const QString &mcuVer, const QString &keyVer, const QString &dsp1Ver,
@@ -110,6 +124,8 @@ void TFirmwareWindow::setCountdownSeconds(int seconds)
 
 long TFirmwareWindow::handleNotify(int message, qintptr wParam, qintptr lParam)
 {
+    if (m_run)
+        return m_run->handleNotify(message, wParam, lParam);
     if (message == q48::WM_LINK_NOTIFY)
         onProgressMessage(wParam, lParam);
     else if (message == q48::WM_FIRMWARE_RESULT)
@@ -143,5 +159,9 @@ void TFirmwareWindow::onResultMessage(qintptr wParam, qintptr lParam)
 
 void TFirmwareWindow::btnTotalClick()
 {
+    if (m_run) {
+        m_run->program();
+        return;
+    }
     emit programRequested();
 }

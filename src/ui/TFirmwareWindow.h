@@ -5,7 +5,13 @@
 
 #include <QDialog>
 
+#include <memory>
 #include <optional>
+
+namespace q48 {
+class FirmwareProgrammer;
+class FirmwareRun;
+} // namespace q48
 
 namespace Ui {
 class TFirmwareWindow;
@@ -13,7 +19,8 @@ class TFirmwareWindow;
 
 // The modal window in which the user programs the mixer's four firmware images: versions,
 // one lamp per image, the packet gauge, the outcome line and the reboot countdown. The
-// programming sequence drives it through FirmwareDisplay and its two notifications.
+// programming sequence drives it through FirmwareDisplay and its two notifications: with a
+// programmer, each window runs one FirmwareRun of its own and hands it the notifications.
 class TFirmwareWindow : public QDialog, public q48::FirmwareDisplay, public q48::NotifyTarget {
     Q_OBJECT
 
@@ -23,8 +30,13 @@ public:
         QStringLiteral("Sucess to Program,Please Restart the Device~!");
     static inline const QString kStatusNotReady = QStringLiteral("Device Not Ready~!");
 
-    TFirmwareWindow(q48::WindowRegistry &registry, QWidget *parent = nullptr);
+    TFirmwareWindow(q48::WindowRegistry &registry, q48::FirmwareProgrammer *programmer = nullptr,
+                    QWidget *parent = nullptr);
     ~TFirmwareWindow() override;
+
+    // The run of this opening; null without a programmer or once the window was closed.
+    q48::FirmwareRun *run() const { return m_run.get(); }
+    void done(int result) override;
 
     // Version texts of images 0..3, shown by FormShow.
     void setVersionTexts(const QString &mcuVer, const QString &keyVer, const QString &dsp1Ver,
@@ -47,7 +59,7 @@ public:
     void onProgressMessage(qintptr wParam, qintptr lParam);
     void onResultMessage(qintptr wParam, qintptr lParam);
 
-    // The programming sequence reacts to these; the window only shows what it is told.
+    // Without a run of its own the window only reports; whoever drives it reacts to these.
 signals:
     void programRequested();
     void imageResultFailed(int image);
@@ -62,5 +74,6 @@ protected:
 private:
     Ui::TFirmwareWindow *ui;
     QString m_versions[4];
+    std::unique_ptr<q48::FirmwareRun> m_run;
     std::optional<q48::WindowRegistration> m_registration;
 };

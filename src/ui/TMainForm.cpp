@@ -6,14 +6,18 @@
 #include "TFirmwareWindow.h"
 #include "TPrsetSaveLoadForm.h"
 #include "TfmAbout.h"
-#include "presets/TData.h"
+#include "firmware/CArrayExport.h"
+#include "firmware/FirmwareRun.h"
 
 #include <QCloseEvent>
 #include <QScreen>
 #include <QShowEvent>
 
-TMainForm::TMainForm(q48::WindowRegistry &registry, q48::TData &data, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::TMainForm), m_registry(registry), m_data(data), m_prompts(this)
+TMainForm::TMainForm(const q48::ServiceCore::Options &options, q48::UserPrompts *prompts, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::TMainForm), m_guiPrompts(this),
+      m_prompts(prompts ? *prompts : m_guiPrompts), m_outputDir(options.outputDir),
+      m_core(std::make_unique<q48::ServiceCore>(m_prompts, options)),
+      m_presetActions(std::make_unique<q48::CorePresetActions>(*m_core))
 {
     ui->setupUi(this);
     // Only the system menu and the close button: the layout is drawn for one size.
@@ -36,11 +40,38 @@ TMainForm::TMainForm(q48::WindowRegistry &registry, q48::TData &data, QWidget *p
     connect(ui->lineM, &QPlainTextEdit::textChanged, this, [this] { moChange(ui->lineM); });
     connect(ui->recever, &QPlainTextEdit::textChanged, this, [this] { moChange(ui->recever); });
     ui->lineM->viewport()->installEventFilter(this);
+
+    q48::ServiceCore &core = *m_core;
+    connect(&core.connection, &q48::ConnectionManager::ledChanged, this, &TMainForm::setLedActive);
+    connect(&core.connection, &q48::ConnectionManager::captionChanged, this, &TMainForm::setConnectCaption);
+    connect(&core.discovery, &q48::Discovery::ipLabelChanged, this, &TMainForm::setDeviceText);
+    connect(&core.discovery, &q48::Discovery::refreshEnabledChanged, this, &TMainForm::setRefreshEnabled);
+    connect(&core.dsp, &q48::DspReadback::progressChanged, this, &TMainForm::setDspProgress);
 }
 
 TMainForm::~TMainForm()
 {
+    // The link's close events must not reach controls that are already gone.
+    FormClose();
+    m_core->disconnect(this);
+    m_core->connection.disconnect(this);
+    m_core->discovery.disconnect(this);
+    m_core->dsp.disconnect(this);
     delete ui;
+    ui = nullptr;
+}
+
+void TMainForm::FormCreate()
+{
+    m_core->startDiscovery();
+}
+
+void TMainForm::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_core->shutdown();
 }
 
 void TMainForm::applyWidth(int width)
@@ -53,11 +84,6 @@ void TMainForm::setEngineering(bool on)
     m_engineering = on;
     ui->PageControl1->setTabVisible(ui->PageControl1->indexOf(ui->TabSheet2), on);
     ui->Button4->setVisible(on);
-}
-
-void TMainForm::setVersionInfo(const q48::VersionInfo &info)
-{
-    m_info = info;
 }
 
 void TMainForm::setCaption(const QString &caption)
@@ -85,13 +111,15 @@ void TMainForm::FormShow()
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    setRefreshEnabled(true);
+    m_core->startProbingAndLoad();
+    setCaption(m_core->version.caption());
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // Never refused: the window closes also while connected or in the middle of a transfer.
     emit closing();
+    FormClose();
     event->accept();
 }
 
@@ -139,32 +167,34 @@ void TMainForm::showExportedFile(const QString &fileName)
 
 void TMainForm::connectButtonClick()
 {
-    emit connectRequested();
+    m_core->connection.connectButtonClick();
 }
 
 void TMainForm::refleshBtnClick()
 {
-    emit refreshRequested();
+    m_core->discovery.refleshBtnClick();
 }
 
 void TMainForm::upateFirmwareBtnClick()
 {
-    TFirmwareWindow window(m_registry, this);
-    window.setVersionTexts(m_data.mcuVer, m_data.keyVer, m_data.dsp1Ver, m_data.dsp2Ver);
+    q48::ServiceCore &core = *m_core;
+    TFirmwareWindow window(core.link.windows(), &core.firmware, this);
+    window.setVersionTexts(core.data.mcuVer, core.data.keyVer, core.data.dsp1Ver, core.data.dsp2Ver);
+    window.run()->setRebootDelay(core.version.rebootDelay);
     emit firmwareWindowOpening(&window);
     window.exec();
 }
 
 void TMainForm::saveloadBtnClick()
 {
-    TPrsetSaveLoadForm window(m_registry, m_data, m_prompts, m_presetActions, this);
+    TPrsetSaveLoadForm window(m_core->link.windows(), m_core->data, m_prompts, m_presetActions.get(), this);
     emit presetWindowOpening(&window);
     window.exec();
 }
 
 void TMainForm::Version1Click()
 {
-    TfmAbout about(m_info, this);
+    TfmAbout about(m_core->version, this);
     about.exec();
 }
 
@@ -190,15 +220,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::DSPbtn1Click()
 {
-    emit dspDownloadRequested(dspSelection());
+    m_core->dsp.DSPbtn1Click(dspSelection());
 }
 
 void TMainForm::btnClearClick() {}
 
 void TMainForm::dspSendClick()
 {
-    const int selection = dspSelection();
-    if (selection < 0)
+    const QString result = q48::dspSendClick(dspSelection(), m_prompts, m_outputDir);
+    if (result.isNull())
         return;
-    emit dspExportRequested(selection);
+    showExportedFile(result == QLatin1String("0") ? QString() : result);
 }

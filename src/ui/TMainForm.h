@@ -1,43 +1,43 @@
 #pragma once
 
+#include "CorePresetActions.h"
 #include "GuiPrompts.h"
-#include "firmware/VersionFile.h"
-#include "link/WindowRegistry.h"
+#include "ServiceCore.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 namespace Ui {
 class TMainForm;
 }
-
-namespace q48 {
-class PresetActions;
-class TData;
-} // namespace q48
 
 class QPlainTextEdit;
 class TFirmwareWindow;
 class TPrsetSaveLoadForm;
 
 // The main window: connection controls, the two feature buttons, the About menu and the hidden
-// engineering page. The program's core objects hang off it; it only shows and forwards.
+// engineering page. It owns the program's core and only shows and forwards.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
     static constexpr int kShownWidth = 692;
 
-    TMainForm(q48::WindowRegistry &registry, q48::TData &data, QWidget *parent = nullptr);
+    // `prompts` replaces the message boxes and file dialogs (tests script them); null means the
+    // real ones, in front of the window that asked.
+    explicit TMainForm(const q48::ServiceCore::Options &options, q48::UserPrompts *prompts = nullptr,
+                       QWidget *parent = nullptr);
     ~TMainForm() override;
+
+    q48::ServiceCore &core() { return *m_core; }
+    q48::UserPrompts &prompts() { return m_prompts; }
 
     // Offers the engineering page and its export button.
     void setEngineering(bool on);
-    void setVersionInfo(const q48::VersionInfo &info);
-    const q48::VersionInfo &versionInfo() const { return m_info; }
+    const q48::VersionInfo &versionInfo() const { return m_core->version; }
     // Window caption and application title together, as the version file sets them.
     void setCaption(const QString &caption);
-    void setPresetActions(q48::PresetActions *actions) { m_presetActions = actions; }
-    q48::UserPrompts &prompts() { return m_prompts; }
 
     // Connection display.
     void setLedActive(bool on);
@@ -51,14 +51,14 @@ public:
     int dspProgress() const;
     void showExportedFile(const QString &fileName);
 
+    // Discovery starts here, before the window is shown.
+    void FormCreate();
     void FormShow();
+    // Stops discovery and every worker, releases the link and joins the threads. Runs once.
+    void FormClose();
 
 signals:
-    void connectRequested();
-    void refreshRequested();
-    void dspDownloadRequested(int selection);
-    void dspExportRequested(int selection);
-    // Emitted before the window runs, so its signals can be tied to the core.
+    // Emitted before the window runs, so a caller can tune or watch it.
     void firmwareWindowOpening(TFirmwareWindow *window);
     void presetWindowOpening(TPrsetSaveLoadForm *window);
     void closing();
@@ -84,11 +84,12 @@ private:
     void applyWidth(int width);
 
     Ui::TMainForm *ui;
-    q48::WindowRegistry &m_registry;
-    q48::TData &m_data;
-    q48::GuiPrompts m_prompts;
-    q48::VersionInfo m_info;
-    q48::PresetActions *m_presetActions = nullptr;
+    q48::GuiPrompts m_guiPrompts;
+    q48::UserPrompts &m_prompts;
+    QString m_outputDir;
+    std::unique_ptr<q48::ServiceCore> m_core;
+    std::unique_ptr<q48::CorePresetActions> m_presetActions;
     bool m_engineering = false;
     bool m_shown = false;
+    bool m_closed = false;
 };

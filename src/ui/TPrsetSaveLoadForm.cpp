@@ -303,9 +303,9 @@ void TPrsetSaveLoadForm::memImptBtnClick()
 {
     setProgressMaximum(30);
     selectMemoryButton(1);
-    if (m_actions)
-        m_actions->memoryExport();
-    if (linkUp()) {
+    // Only a transfer that really started gets its gauge and status; a declined prompt or a
+    // cancelled file dialog leaves the window as it was.
+    if (m_actions && m_actions->memoryExport()) {
         ui->pbar->show();
         setStatus(QStringLiteral("Begin to export all memory to files now,please wait~~!"));
     }
@@ -315,9 +315,9 @@ void TPrsetSaveLoadForm::memExptBtnClick()
 {
     setProgressMaximum(30);
     selectMemoryButton(0);
-    if (m_actions)
-        m_actions->memoryImport();
-    if (linkUp()) {
+    // Only a transfer that really started gets its gauge and status; a declined prompt or a
+    // cancelled file dialog leaves the window as it was.
+    if (m_actions && m_actions->memoryImport()) {
         ui->pbar->show();
         setStatus(QStringLiteral("Begin to import memory file to device now,please wait~~!"));
     }

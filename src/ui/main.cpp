@@ -3,8 +3,6 @@
 #include "GuiPrompts.h"
 #include "StartOptions.h"
 #include "TMainForm.h"
-#include "link/WindowRegistry.h"
-#include "presets/TData.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,10 +31,16 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    q48::TData data;
-    q48::WindowRegistry registry;
-    TMainForm mainForm(registry, data);
+    q48::ServiceCore::Options coreOptions;
+    coreOptions.endpoints = options->endpoints;
+    coreOptions.libDir = options->libDir;
+    coreOptions.outputDir = options->outputDir;
+    // The main window owns the core, and with it Data, the name store every window shows.
+    TMainForm mainForm(coreOptions);
     mainForm.setEngineering(options->engineering);
+    // However the loop ends, the workers are stopped and joined before the exit.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm, &TMainForm::FormClose);
+    mainForm.FormCreate();
     mainForm.show();
     // The last window closing ends the loop; exec returns 0 then.
     return app.exec();

@@ -73,9 +73,10 @@ QRect r(int x, int y, int w, int h)
 
 TEST(FormsTest, MainWindow)
 {
-    q48::WindowRegistry registry;
-    q48::TData data;
-    TMainForm form(registry, data);
+    q48::test::FakePrompts prompts;
+    q48::ServiceCore::Options options;
+    options.endpoints.serialPorts = QStringList();
+    TMainForm form(options, &prompts); // never shown: nothing starts
     expectControls(form, {
                              {"libtitle", "QLabel",
                               "Save/Load Preset and Update Firmware (You should connect to mixer first)",

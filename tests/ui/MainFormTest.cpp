@@ -3,8 +3,8 @@
 #include "TMainForm.h"
 #include "TPrsetSaveLoadForm.h"
 #include "UiTestHelpers.h"
+#include "WiredFixture.h"
 #include "XLed.h"
-#include "presets/TData.h"
 
 #include <gtest/gtest.h>
 
@@ -19,24 +19,40 @@
 
 namespace {
 
+// The main window before any device is found: discovery is not started, so nothing is sent.
 class MainFormTest : public ::testing::Test {
 protected:
+    MainFormTest()
+    {
+        q48::test::writeLib(lib.path(), 28);
+        options.endpoints.searchAddress = QStringLiteral("127.0.0.1");
+        options.endpoints.udpPort = 0;
+        options.endpoints.serialPorts = QStringList();
+        options.libDir = lib.path();
+        options.outputDir = out.path();
+        form = std::make_unique<TMainForm>(options, &prompts);
+    }
+    ~MainFormTest() override { q48::setApplicationTitle(QStringLiteral("Q48UpdateTool")); }
+
     template <typename T = QWidget> T *child(const char *name)
     {
-        return form.findChild<T *>(QLatin1String(name));
+        return form->findChild<T *>(QLatin1String(name));
     }
     void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    q48::WindowRegistry &registry() { return form->core().link.windows(); }
 
-    q48::WindowRegistry registry;
-    q48::TData data;
-    TMainForm form{registry, data};
+    QTemporaryDir lib;
+    QTemporaryDir out;
+    q48::test::FakePrompts prompts;
+    q48::ServiceCore::Options options;
+    std::unique_ptr<TMainForm> form;
 };
 
-TEST_F(MainFormTest, ShowNarrowsTheWindowAndHidesTheEngineeringPage)
+TEST_F(MainFormTest, ShowNarrowsTheWindowHidesTheEngineeringPageAndTakesTheVersionCaption)
 {
-    form.show();
-    EXPECT_EQ(form.width(), 692);
-    EXPECT_EQ(form.centralWidget()->height(), 445);
+    form->show();
+    EXPECT_EQ(form->width(), 692);
+    EXPECT_EQ(form->centralWidget()->height(), 445);
     auto *tabs = child<QTabWidget>("PageControl1");
     EXPECT_EQ(tabs->width(), 692);
     EXPECT_TRUE(tabs->isTabVisible(0));
@@ -45,109 +61,99 @@ TEST_F(MainFormTest, ShowNarrowsTheWindowAndHidesTheEngineeringPage)
     EXPECT_EQ(child<QLabel>("ipLabel")->text(), QStringLiteral("127.0.0.1"));
     EXPECT_TRUE(child("refleshBtn")->isEnabled());
     EXPECT_FALSE(child<XLed>("xled")->dp_active());
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Q48 Service V2.3"));
+    EXPECT_EQ(q48::applicationTitle(), QStringLiteral("Q48 Service V2.3"));
+    EXPECT_TRUE(prompts.messages().isEmpty()) << qPrintable(prompts.messages().join(QLatin1Char('\n')));
 }
 
-TEST_F(MainFormTest, EngineeringOffersThePageAndItsExportButton)
+TEST_F(MainFormTest, BrowserExportsTheChosenFileAndShowsItsName)
 {
-    form.setEngineering(true);
-    form.show();
-    auto *tabs = child<QTabWidget>("PageControl1");
-    EXPECT_TRUE(tabs->isTabVisible(1));
-    tabs->setCurrentIndex(1);
-    EXPECT_TRUE(child("Button4")->isVisible());
-    EXPECT_FALSE(child("edInput")->isVisible());
+    QFile input(out.filePath(QStringLiteral("in.bin")));
+    ASSERT_TRUE(input.open(QIODevice::WriteOnly));
+    input.write("\x01\xAB\xFF");
+    input.close();
 
-    QSignalSpy download(&form, &TMainForm::dspDownloadRequested);
-    QSignalSpy exportFile(&form, &TMainForm::dspExportRequested);
-    click("DSPbtn1");
+    form->setEngineering(true);
+    form->show();
+    child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    ASSERT_TRUE(child("Button4")->isVisible());
+    auto *edInput = child<QPlainTextEdit>("edInput");
+
+    prompts.openAnswer = input.fileName() + QStringLiteral("  ");
     click("Button4");
-    ASSERT_EQ(download.count(), 1);
-    EXPECT_EQ(download.at(0).at(0).toInt(), 0);
-    EXPECT_EQ(exportFile.count(), 1);
-    form.setDspProgress(321);
-    EXPECT_EQ(form.dspProgress(), 100);
-}
+    EXPECT_EQ(edInput->toPlainText(), input.fileName());
+    QFile written(out.filePath(QStringLiteral("fTrelk_LPC1820_APP.cpp")));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(),
+              QByteArray("const char Trelk_LPC1820_APP[]={\r\n\r0x01,0xAB,0xFF,\r\n};\r\n"));
+    EXPECT_EQ(prompts.messages(), QStringList{QStringLiteral("Sucess export files")});
 
-TEST_F(MainFormTest, ConnectionDisplay)
-{
-    QSignalSpy connect(&form, &TMainForm::connectRequested);
-    QSignalSpy refresh(&form, &TMainForm::refreshRequested);
-    form.show();
-    click("connectButton");
-    click("refleshBtn");
-    EXPECT_EQ(connect.count(), 1);
-    EXPECT_EQ(refresh.count(), 1);
-
-    form.setLedActive(true);
-    form.setConnectCaption(QStringLiteral("Disconnect"));
-    form.setRefreshEnabled(false);
-    form.setDeviceText(QStringLiteral("192.168.1.20"));
-    EXPECT_EQ(child<XLed>("xled")->brushColor(), QColor(0, 255, 0));
-    EXPECT_EQ(child<QPushButton>("connectButton")->text(), QStringLiteral("Disconnect"));
-    EXPECT_FALSE(child("refleshBtn")->isEnabled());
-    EXPECT_EQ(child<QLabel>("ipLabel")->text(), QStringLiteral("192.168.1.20"));
-}
-
-TEST_F(MainFormTest, CaptionIsAlsoTheApplicationTitle)
-{
-    form.setCaption(QStringLiteral("DigitalMixer Firmware UpdateTool V1.0.1"));
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("DigitalMixer Firmware UpdateTool V1.0.1"));
-    EXPECT_EQ(q48::applicationTitle(), QStringLiteral("DigitalMixer Firmware UpdateTool V1.0.1"));
-    q48::setApplicationTitle(QStringLiteral("Q48UpdateTool"));
+    // Cancelled: the memo is emptied and nothing is said.
+    prompts.openAnswer.clear();
+    click("Button4");
+    EXPECT_TRUE(edInput->toPlainText().isEmpty());
+    EXPECT_EQ(prompts.messages().size(), 1);
 }
 
 TEST_F(MainFormTest, FirmwareButtonOpensAModalWindowForOneRun)
 {
-    data.mcuVer = QStringLiteral("MCU_Firmware_1_V4.5");
-    form.show();
+    form->show();
     TFirmwareWindow *opened = nullptr;
-    QObject::connect(&form, &TMainForm::firmwareWindowOpening, [&](TFirmwareWindow *w) { opened = w; });
+    QObject::connect(form.get(), &TMainForm::firmwareWindowOpening, [&](TFirmwareWindow *w) { opened = w; });
     bool wasRegistered = false;
+    bool hasRun = false;
     QString shownVersion;
     q48::test::whenModal([&](QWidget *modal) {
-        wasRegistered = registry.isOpen(q48::kFirmwareWindowClass);
-        shownVersion = modal->findChild<QLabel *>(QStringLiteral("mcuLb"))->text();
+        wasRegistered = registry().isOpen(q48::kFirmwareWindowClass);
+        hasRun = opened && opened->run();
+        shownVersion = modal->findChild<QLabel *>(QStringLiteral("DSPLB2"))->text();
         EXPECT_EQ(modal, opened);
         modal->close();
     });
     click("upateFirmwareBtn");
     EXPECT_NE(opened, nullptr);
     EXPECT_TRUE(wasRegistered);
-    EXPECT_EQ(shownVersion, QStringLiteral("MCU_Firmware_1_V4.5"));
-    EXPECT_FALSE(registry.isOpen(q48::kFirmwareWindowClass)); // gone once closed
+    EXPECT_TRUE(hasRun);
+    EXPECT_EQ(shownVersion, QStringLiteral("DSP_Firmware_2_V4.1"));
+    EXPECT_FALSE(registry().isOpen(q48::kFirmwareWindowClass)); // gone once closed
 }
 
 TEST_F(MainFormTest, PresetButtonOpensAModalWindowForOneRun)
 {
-    form.show();
+    form->show();
     bool wasRegistered = false;
     int lines = 0;
     q48::test::whenModal([&](QWidget *modal) {
-        wasRegistered = registry.isOpen(q48::kPresetWindowClass);
+        wasRegistered = registry().isOpen(q48::kPresetWindowClass);
         lines = modal->findChild<QListWidget *>(QStringLiteral("preList"))->count();
         modal->close();
     });
     click("saveloadBtn");
     EXPECT_TRUE(wasRegistered);
     EXPECT_EQ(lines, 24);
-    EXPECT_FALSE(registry.isOpen(q48::kPresetWindowClass));
+    EXPECT_FALSE(registry().isOpen(q48::kPresetWindowClass));
 }
 
-TEST_F(MainFormTest, VersionMenuOpensTheAboutBox)
+TEST_F(MainFormTest, VersionMenuOpensTheAboutBoxWithTheVersionFile)
 {
-    q48::VersionInfo info;
-    info.appName = QStringLiteral("Name");
-    form.setVersionInfo(info);
-    form.show();
-    QString product;
+    form->show();
+    QString product, version, company, url, caption;
     q48::test::whenModal([&](QWidget *modal) {
         product = modal->findChild<QLabel *>(QStringLiteral("lbpro"))->text();
+        version = modal->findChild<QLabel *>(QStringLiteral("lbv"))->text();
+        company = modal->findChild<QLabel *>(QStringLiteral("compLabel"))->text();
+        url = modal->findChild<QLabel *>(QStringLiteral("netul"))->text();
+        caption = modal->windowTitle();
         modal->close();
     });
     child<QAction>("Version1")->trigger();
-    EXPECT_EQ(product, QStringLiteral("Name"));
+    EXPECT_EQ(product, QStringLiteral("Q48 Service"));
+    EXPECT_EQ(version, QStringLiteral("V2.3"));
+    EXPECT_EQ(company, QStringLiteral("Test Works Ltd."));
+    EXPECT_EQ(url, QStringLiteral("https://q48.example"));
+    EXPECT_EQ(caption, form->windowTitle());
 }
 
 TEST_F(MainFormTest, MemosEmptyThemselvesPastHundredLines)
@@ -158,13 +164,18 @@ TEST_F(MainFormTest, MemosEmptyThemselvesPastHundredLines)
     EXPECT_EQ(memo->blockCount(), 100);
     memo->appendPlainText(QStringLiteral("one more"));
     EXPECT_TRUE(memo->toPlainText().isEmpty());
+
+    auto *lineM = child<QPlainTextEdit>("lineM");
+    lineM->appendPlainText(QStringLiteral("note"));
+    QTest::mouseDClick(lineM->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(lineM->toPlainText().isEmpty());
 }
 
 TEST_F(MainFormTest, ClosingIsNeverRefused)
 {
-    QSignalSpy closing(&form, &TMainForm::closing);
-    form.show();
-    EXPECT_TRUE(form.close());
+    QSignalSpy closing(form.get(), &TMainForm::closing);
+    form->show();
+    EXPECT_TRUE(form->close());
     EXPECT_EQ(closing.count(), 1);
 }
 

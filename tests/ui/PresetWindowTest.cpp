@@ -21,6 +21,8 @@ namespace {
 struct FakeActions : q48::PresetActions {
     bool connected = true;
     bool fileAccepted = true;
+    // False: the user declined, cancelled the file dialog or the file was refused.
+    bool transferStarts = true;
     QStringList calls;
 
     bool isConnected() const override { return connected; }
@@ -46,8 +48,16 @@ struct FakeActions : q48::PresetActions {
     {
         calls << QStringLiteral("write %1 %2").arg(kind).arg(channel);
     }
-    void memoryExport() override { calls << QStringLiteral("export"); }
-    void memoryImport() override { calls << QStringLiteral("import"); }
+    bool memoryExport() override
+    {
+        calls << QStringLiteral("export");
+        return connected && transferStarts;
+    }
+    bool memoryImport() override
+    {
+        calls << QStringLiteral("import");
+        return connected && transferStarts;
+    }
 };
 
 class PresetWindowTest : public ::testing::Test {
@@ -338,13 +348,27 @@ TEST_F(PresetWindowTest, MemoryImportEndsByReadingTheLists)
     EXPECT_EQ(actions.calls.last(), QStringLiteral("list 0"));
 }
 
-TEST_F(PresetWindowTest, MemoryButtonsOfflineLeaveGaugeHidden)
+// A memory button whose transfer did not start (no link, a declined prompt, a cancelled
+// dialog, a refused file) must not claim it began.
+TEST_F(PresetWindowTest, MemoryButtonsThatStartNothingLeaveGaugeAndStatus)
 {
-    actions.connected = false;
-    click("memImptBtn");
-    EXPECT_EQ(actions.calls, QStringList{QStringLiteral("export")});
-    EXPECT_FALSE(child("pbar")->isVisible());
-    EXPECT_EQ(status(), QStringLiteral("Choose Mode Type: Scene"));
+    struct Case {
+        const char *button;
+        bool connected;
+        const char *call;
+    };
+    for (const Case &c : {Case{"memImptBtn", false, "export"}, Case{"memImptBtn", true, "export"},
+                          Case{"memExptBtn", false, "import"}, Case{"memExptBtn", true, "import"}}) {
+        SCOPED_TRACE(std::string(c.button) + (c.connected ? " declined" : " offline"));
+        actions.calls.clear();
+        actions.connected = c.connected;
+        actions.transferStarts = false;
+        click(c.button);
+        EXPECT_EQ(actions.calls, QStringList{QLatin1String(c.call)});
+        EXPECT_FALSE(child("pbar")->isVisible());
+        EXPECT_EQ(status(), QStringLiteral("Choose Mode Type: Scene"));
+        notify(q48::LN_TRANSFER_STATE, 1); // what the core sends when nothing started
+    }
 }
 
 TEST(PresetWindowOffline, WithoutActionsNothingIsSent)
