@@ -65,8 +65,14 @@ if [[ $mode == gui ]]; then
     echo "Opening q48tool; close its window to end the demo."
     "$BUILD_DIR/bin/q48tool" "${endpoints[@]}" --lib "$work/lib" --output-dir "$work/out" "$@" || true
 else
-    ctl=("$BUILD_DIR/bin/q48ctl" "${endpoints[@]}")
-    "${ctl[@]}" discover
-    "${ctl[@]}" presets list --kind scene
-    "${ctl[@]}" memory export -o "$work/out/all.ept"
+    # A whole service pass from the command line; --yes answers the save questions.
+    ctl=("$BUILD_DIR/bin/q48ctl" "${endpoints[@]}" --lib "$work/lib" --timeout 15)
+    step() { echo "+ q48ctl ${*}"; "${ctl[@]}" "$@"; }
+    step discover
+    step presets list --kind scene
+    step presets read --kind dsp --slot 1 -o "$work/out/ch01" --yes
+    step memory export -o "$work/out/all.ept" --yes
+    # The simulator restarts in 3 s; a real mixer takes the Delay of Ver.ini.
+    step firmware program --reboot-delay 3
+    ls -l "$work/out"
 fi

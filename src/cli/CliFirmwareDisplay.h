@@ -2,6 +2,7 @@
 
 #include "firmware/FirmwareDisplay.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -20,7 +21,7 @@ public:
     std::function<void(int image, int packet)> onProgress;
     std::function<void(bool visible)> onCountdown;
 
-    void showStatus(const QString &text) override { m_status = text; }
+    void showStatus(const QString &text) override;
     void hideStatus() override { m_status.clear(); }
     void showLed(int image) override { m_image = image; }
     void setGaugeMaximum(int maximum) override;
@@ -33,6 +34,8 @@ public:
     // Packets of the current image sent so far.
     int packetsSent() const { return m_sent; }
     QString status() const { return m_status; }
+    // From the image's start to its verdict, without the waits after it.
+    double seconds() const { return double(m_verdictMs) / 1000.0; }
 
 private:
     ProgressLine &m_progress;
@@ -40,6 +43,10 @@ private:
     int m_image = 0;
     int m_maximum = 0;
     int m_sent = 0;
+    QElapsedTimer m_clock;
+    qint64 m_verdictMs = -1;
+
+    void verdict();
 };
 
 } // namespace q48

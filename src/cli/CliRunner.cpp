@@ -831,19 +831,9 @@ int CliRunner::runFirmware()
         QString sha;
     };
     std::array<Outcome, kImageCount> outcomes;
-    QElapsedTimer imageClock;
-    imageClock.start();
-    int clockImage = -1;
     const auto imageId = [](int i) { return QLatin1String(firmwareIds[i]); };
-    const auto expectStart = [&](int image) {
-        if (clockImage != image) {
-            clockImage = image;
-            imageClock.restart();
-        }
-    };
 
     display.onProgress = [&](int image, int packet) {
-        expectStart(image);
         m_session->expect(QStringLiteral("the request after packet %1 of image %2/%3 (%4)")
                               .arg(packet)
                               .arg(image + 1)
@@ -858,7 +848,7 @@ int CliRunner::runFirmware()
         Outcome &o = outcomes[pos];
         o.result = res;
         o.packets = res == FW_RESULT_DONE ? core.firmware.packNum(pos) : display.packetsSent();
-        o.seconds = clockImage == pos ? double(imageClock.elapsed()) / 1000.0 : 0.0;
+        o.seconds = std::max(0.0, display.seconds());
         // The packet data exactly as it went out, 0xFF padding included.
         QCryptographicHash hash(QCryptographicHash::Sha256);
         for (int n = 0; n < o.packets; ++n)
@@ -871,7 +861,6 @@ int CliRunner::runFirmware()
                              .arg(imageId(pos), resultWord(res)));
         const int next = pos + 1;
         if (next < kImageCount) {
-            expectStart(next);
             m_session->expect(QStringLiteral("the ready reply of image %1/%2 (%3)")
                                   .arg(next + 1)
                                   .arg(kImageCount)
@@ -901,7 +890,6 @@ int CliRunner::runFirmware()
     });
     WindowRegistration registration(core.link.windows(), kFirmwareWindowClass, &run);
 
-    expectStart(0);
     m_session->expect(QStringLiteral("the ready reply of image 1/%1 (%2)").arg(kImageCount).arg(imageId(0)));
     if (!run.program()) {
         const QString why = m_prompts->lastMessage();

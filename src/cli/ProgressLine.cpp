@@ -44,12 +44,13 @@ void ProgressLine::begin(const QString &label, const QString &unit, qint64 total
     m_lastTenth = -1;
     m_clock.start();
     m_lastDraw.invalidate();
+    m_active = true;
     update(0);
 }
 
 void ProgressLine::update(qint64 done)
 {
-    if (m_mode == SilentMode)
+    if (m_mode == SilentMode || !m_active)
         return;
     m_done = done;
     const bool last = done >= m_total;

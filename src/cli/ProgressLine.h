@@ -43,6 +43,7 @@ private:
     int m_lastTenth = -1;
     int m_lastCountdown = -1;
     bool m_lineOpen = false;
+    bool m_active = false;
     QElapsedTimer m_clock;
     QElapsedTimer m_lastDraw;
 };
