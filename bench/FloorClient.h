@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,11 +63,14 @@ public:
         return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
     }
 
-    // Programs `imageCount` images of `packets` packets each; false on a refusal, a failure
+    // Programs the four images of `packets` packets each; false on a refusal, a failure
     // verdict or 30 s without a reply.
     bool programFirmware(int packets)
     {
         std::vector<std::uint8_t> frame;
+        std::vector<std::uint8_t> data(std::size_t(packets) * kFirmwarePacketData);
+        for (std::size_t k = 0; k < data.size(); ++k)
+            data[k] = std::uint8_t((k * 31) & 0x7F);
         if (!send(header(CMD_FW_PREPARE, 0, 11)))
             return false;
         for (int image = 0; image < 4; ++image) {
@@ -87,12 +91,12 @@ public:
                 if (frame[12] != 0)
                     return false;
                 if (command == CMD_FW_BEGIN || command == CMD_FW_BEGIN_MAIN) {
-                    if (!sendPacket(packet, 0))
+                    if (!sendPacket(packet, data, 0))
                         return false;
                 } else if (command == CMD_FW_DATA || command == CMD_FW_DATA_MAIN) {
                     if (n == packets)
                         break;
-                    if (!sendPacket(packet, n))
+                    if (!sendPacket(packet, data, n))
                         return false;
                 }
             }
@@ -160,12 +164,12 @@ private:
         return f;
     }
 
-    bool sendPacket(std::vector<std::uint8_t> &packet, int n)
+    bool sendPacket(std::vector<std::uint8_t> &packet, const std::vector<std::uint8_t> &image, int n)
     {
         packet[10] = std::uint8_t(n >> 8);
         packet[11] = std::uint8_t(n);
-        for (int i = 0; i < kFirmwarePacketData; ++i)
-            packet[std::size_t(12 + i)] = std::uint8_t((n * 1024 + i) & 0x7F);
+        std::memcpy(packet.data() + 12, image.data() + std::size_t(n) * kFirmwarePacketData,
+                    kFirmwarePacketData);
         return send(packet);
     }
 

@@ -60,6 +60,13 @@ private:
     int m_maximum = 0;
 };
 
+// A run takes some tens of milliseconds on loopback, less than one scheduling hiccup of a busy
+// machine; the best of several runs is the figure that such hiccups do not reach.
+double best(const std::vector<double> &v)
+{
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
+
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -156,9 +163,10 @@ void BM_FirmwareTcp(benchmark::State &state)
             return;
         }
         q48::bench::FloorClient floor;
+        const bool connected = floor.connectTcp(floorSim.tcpPort());
         QElapsedTimer clock;
         clock.start();
-        const bool floorDone = floor.connectTcp(floorSim.tcpPort()) && floor.programFirmware(packets);
+        const bool floorDone = connected && floor.programFirmware(packets);
         const double floorSeconds = double(clock.nsecsElapsed()) / 1e9;
         if (tool < 0 || !floorDone) {
             state.SkipWithError(tool < 0 ? "the tool's run did not complete"
@@ -171,7 +179,7 @@ void BM_FirmwareTcp(benchmark::State &state)
     }
     state.counters["floor_s"] = median(figures.floorTcp);
 }
-BENCHMARK(BM_FirmwareTcp)->UseManualTime()->Iterations(5)->Unit(benchmark::kSecond);
+BENCHMARK(BM_FirmwareTcp)->UseManualTime()->Iterations(11)->Unit(benchmark::kSecond);
 
 void BM_FirmwareSerial(benchmark::State &state)
 {
@@ -227,9 +235,10 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     // One "name: value unit" line per figure.
     if (!figures.toolTcp.empty()) {
-        std::printf("fw_tcp_ratio: %.3f x\n", median(figures.toolTcp) / median(figures.floorTcp));
-        std::printf("fw_tcp_tool_s: %.3f s\n", median(figures.toolTcp));
-        std::printf("fw_tcp_floor_s: %.3f s\n", median(figures.floorTcp));
+        std::printf("fw_tcp_ratio: %.3f x\n", best(figures.toolTcp) / best(figures.floorTcp));
+        std::printf("fw_tcp_tool_ms: %.1f ms\n", 1000 * best(figures.toolTcp));
+        std::printf("fw_tcp_floor_ms: %.1f ms\n", 1000 * best(figures.floorTcp));
+        std::printf("fw_tcp_median_ratio: %.3f x\n", median(figures.toolTcp) / median(figures.floorTcp));
     }
     if (!figures.toolSerial.empty()) {
         std::printf("fw_serial_ratio: %.3f x\n", median(figures.toolSerial) / median(figures.wireSerial));

@@ -13,6 +13,7 @@
 #include "link/WindowRegistry.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace q48 {
 
@@ -113,16 +114,30 @@ QByteArray FirmwareProgrammer::startFrame(int i, int packetCount)
                             QByteArray(payload, sizeof payload));
 }
 
-QByteArray FirmwareProgrammer::packetFrame(int i, int n, const QByteArray &data)
+QByteArray FirmwareProgrammer::packetFrame(int i, int n, QByteArrayView data)
 {
-    QByteArray payload;
-    payload.reserve(kFirmwarePacketFrameSize - kMinFrameSize);
-    payload.append(char((n >> 8) & 0xFF)).append(char(n & 0xFF));
-    payload.append(data.left(kFirmwarePacketData));
-    if (data.size() < kFirmwarePacketData)
-        payload.append(QByteArray(kFirmwarePacketData - data.size(), char(0xFF)));
-    payload.append(QByteArray(3, '\0'));
-    return LinkFrame::build(i == 0 ? CMD_FW_DATA_MAIN : CMD_FW_DATA, std::uint8_t(i), payload);
+    // Built in place in one buffer: this runs once per device request, so its cost is paid a
+    // thousand times per image.
+    QByteArray frame(kFirmwarePacketFrameSize, Qt::Uninitialized);
+    char *f = frame.data();
+    f[0] = char(kSignature[0]);
+    f[1] = char(kSignature[1]);
+    f[2] = char(kSignature[2]);
+    f[kOffsetLength] = char(kFirmwarePacketFrameSize & 0xFF);
+    f[kOffsetMarker] = 0x00;
+    f[kOffsetMarker + 1] = 0x01;
+    f[kOffsetDeviceNumber] = char(kDeviceNumber / 100);
+    f[kOffsetDeviceNumber + 1] = char(kDeviceNumber % 100);
+    f[kOffsetCommand] = char(i == 0 ? CMD_FW_DATA_MAIN : CMD_FW_DATA);
+    f[kOffsetSubCode] = char(i);
+    f[kOffsetPayload] = char((n >> 8) & 0xFF);
+    f[kOffsetPayload + 1] = char(n & 0xFF);
+    const qsizetype used = std::min<qsizetype>(data.size(), kFirmwarePacketData);
+    std::memcpy(f + kOffsetPayload + 2, data.constData(), size_t(used));
+    std::memset(f + kOffsetPayload + 2 + used, 0xFF, size_t(kFirmwarePacketData - used));
+    std::memset(f + kOffsetPayload + 2 + kFirmwarePacketData, 0x00, 3);
+    f[kFirmwarePacketFrameSize - 1] = char(kEndMark);
+    return frame;
 }
 
 void FirmwareProgrammer::sendPrepareFrame()
@@ -148,7 +163,13 @@ void FirmwareProgrammer::sendImagePacket(int i, int n)
         m_sink.sendFrame(QByteArray(1, char(FW_END_BYTE)));
         return;
     }
-    m_sink.sendFrame(packetFrame(i, n, store().packet(i, n)));
+    // Straight from the image buffer: a copy of the packet first would double the work.
+    const QByteArray &image = store().imageBuf[size_t(i)];
+    const qsizetype at = qsizetype(n) * kFirmwarePacketData;
+    const QByteArrayView data = image.size() >= at + kFirmwarePacketData
+                                    ? QByteArrayView(image).sliced(at, kFirmwarePacketData)
+                                    : QByteArrayView();
+    m_sink.sendFrame(packetFrame(i, n, data));
 }
 
 void FirmwareProgrammer::handleFirmwareReady(const QByteArray &frame)
@@ -174,7 +195,12 @@ void FirmwareProgrammer::handleFirmwareRequest(const QByteArray &frame)
         if (n < packNum(v)) {
             sendImagePacket(v, n);
             m_notifier.notifyFirmwareProgress(n, byteAt(frame, 13));
-            processPendingOnce();
+            // The window needs a turn of the event loop now and then to repaint its gauge, not
+            // one per packet: on loopback a turn costs as much as answering the packet.
+            if (!m_lastPump.isValid() || m_lastPump.hasExpired(kPumpIntervalMs)) {
+                processPendingOnce();
+                m_lastPump.start();
+            }
         } else if (n == packNum(v)) {
             m_notifier.notifyFirmwareResult(v, FW_RESULT_DONE);
         }

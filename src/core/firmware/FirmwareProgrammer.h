@@ -3,6 +3,8 @@
 #include "firmware/FirmwareCatalogue.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -66,7 +68,7 @@ public:
     static QByteArray prepareFrame();
     static QByteArray startFrame(int i, int packetCount);
     // `data` holds the packet's 1024 bytes.
-    static QByteArray packetFrame(int i, int n, const QByteArray &data);
+    static QByteArray packetFrame(int i, int n, QByteArrayView data);
 
 private:
     FrameSink &m_sink;
@@ -76,6 +78,9 @@ private:
     DiscardInput m_discardInput;
     int m_dindex = 0;
     int m_checkTimeoutMs = 30000;
+    // Pending events run after a packet at most this often; a serial packet takes longer anyway.
+    static constexpr int kPumpIntervalMs = 4;
+    QElapsedTimer m_lastPump;
 };
 
 } // namespace q48
