@@ -11,9 +11,9 @@ namespace q48::fuzz {
 QByteArray deviceFrame(std::uint8_t command, std::uint8_t subCode, const QByteArray &payload, int size)
 {
     QByteArray frame(size, '\0');
-    const std::uint8_t head[kOffsetPayload] = {kSignature[0], kSignature[1], kSignature[2], std::uint8_t(size & 0xFF),
-                                               0x00,          0x01,          0x00,          kDeviceNumber,
-                                               command,       subCode};
+    const std::uint8_t head[kOffsetPayload] = {
+        kSignature[0], kSignature[1], kSignature[2], std::uint8_t(size & 0xFF), 0x00, 0x01, 0x00,
+        kDeviceNumber, command,       subCode};
     for (int i = 0; i < kOffsetPayload && i < size; ++i)
         frame[i] = char(head[i]);
     for (int i = 0; i < payload.size() && kOffsetPayload + i < size - 1; ++i)
@@ -47,7 +47,10 @@ QByteArray bytes(std::initializer_list<int> values)
     return out;
 }
 
-QByteArray u16(int value) { return bytes({value >> 8, value & 0xFF}); }
+QByteArray u16(int value)
+{
+    return bytes({value >> 8, value & 0xFF});
+}
 
 } // namespace
 
@@ -85,7 +88,8 @@ QList<QPair<QString, QByteArray>> seedInputs()
     add(QStringLiteral("export"), control(0, ExportStarted, 0, 0), exportStream);
     add(QStringLiteral("export-one"), control(0, ExportStarted, 0, 3), memoryExportFrame(25));
     add(QStringLiteral("import-acks"), control(0, ImportStarted, 0, 0), ackStream);
-    add(QStringLiteral("import-ack-first"), control(1, ImportStarted, 0, 1), ackStream.left(kMinFrameSize + 1));
+    add(QStringLiteral("import-ack-first"), control(1, ImportStarted, 0, 1),
+        ackStream.left(kMinFrameSize + 1));
 
     QByteArray dspStream;
     for (int n = 0; n <= kDspLastPacket; ++n)

@@ -14,9 +14,18 @@ namespace q48::fuzz {
 // kActionCount). Bits 4-5: the firmware image index. Bits 6-7: how the stream is cut into reads.
 enum Action : int { Idle = 0, ImportStarted, ExportStarted, DspStarted, FirmwareStarted, kActionCount };
 
-inline int utypeOf(std::uint8_t control) { return control & 1; }
-inline int actionOf(std::uint8_t control) { return ((control >> 1) & 7) % kActionCount; }
-inline int imageOf(std::uint8_t control) { return (control >> 4) & 3; }
+inline int utypeOf(std::uint8_t control)
+{
+    return control & 1;
+}
+inline int actionOf(std::uint8_t control)
+{
+    return ((control >> 1) & 7) % kActionCount;
+}
+inline int imageOf(std::uint8_t control)
+{
+    return (control >> 4) & 3;
+}
 // Bytes per read: 0 means the whole stream at once.
 inline int chunkOf(std::uint8_t control)
 {

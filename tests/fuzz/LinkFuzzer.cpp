@@ -166,11 +166,13 @@ private:
         m_core->link.releaseLink();
         delete m_peer;
         m_peer = nullptr;
-        if (!m_core->link.openLink(LinkCore::TcpLink, QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort())))
+        if (!m_core->link.openLink(LinkCore::TcpLink,
+                                   QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort())))
             die("cannot open the link");
         QElapsedTimer timer;
         timer.start();
-        while ((!m_core->link.isLinkConnected() || !m_server.hasPendingConnections()) && timer.elapsed() < 10000)
+        while ((!m_core->link.isLinkConnected() || !m_server.hasPendingConnections()) &&
+               timer.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         m_peer = m_server.nextPendingConnection();
         if (!m_peer || !m_core->link.isLinkConnected())
