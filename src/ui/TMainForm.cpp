@@ -26,7 +26,7 @@ TMainForm::TMainForm(const q48::ServiceCore::Options &options, q48::UserPrompts 
     setWindowIcon(q48::appIcon());
     q48::fitTextSize(ui->libtitle, 15);
     q48::growToFit(ui->Label8);
-    applyWidth(947);
+    applyWidth(kStoredWidth);
     ui->PageControl1->setTabVisible(ui->PageControl1->indexOf(ui->TabSheet2), false);
 
     connect(ui->connectButton, &QPushButton::clicked, this, &TMainForm::connectButtonClick);
@@ -104,8 +104,9 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::FormShow()
 {
     ui->PageControl1->setTabVisible(ui->PageControl1->indexOf(ui->TabSheet2), m_engineering);
-    ui->lineM->hide();
-    applyWidth(kShownWidth);
+    // The engineering memo sits right of the narrowed window: an engineer keeps the full width.
+    ui->lineM->setVisible(m_engineering);
+    applyWidth(m_engineering ? kStoredWidth : kShownWidth);
     if (const QScreen *screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -141,6 +142,8 @@ void TMainForm::setConnectCaption(const QString &caption)
 void TMainForm::setDeviceText(const QString &text)
 {
     ui->ipLabel->setText(text);
+    // A long port path does not fit the label; the whole name is one hover away.
+    ui->ipLabel->setToolTip(text);
 }
 
 int TMainForm::dspSelection() const

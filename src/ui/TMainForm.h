@@ -22,6 +22,7 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr int kStoredWidth = 947;
     static constexpr int kShownWidth = 692;
 
     // `prompts` replaces the message boxes and file dialogs (tests script them); null means the

@@ -77,6 +77,8 @@ TEST_F(MainFormTest, BrowserExportsTheChosenFileAndShowsItsName)
 
     form->setEngineering(true);
     form->show();
+    EXPECT_TRUE(child("lineM")->isVisible());
+    EXPECT_EQ(form->width(), TMainForm::kStoredWidth);
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     ASSERT_TRUE(child("Button4")->isVisible());
     auto *edInput = child<QPlainTextEdit>("edInput");
