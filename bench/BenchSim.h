@@ -20,12 +20,15 @@ public:
     BenchSim &operator=(const BenchSim &) = delete;
     ~BenchSim() { stop(); }
 
-    // TCP on a free loopback port, plus the serial link on a pty when `serial`; false when the
-    // simulator did not report ready within 10 s.
-    bool start(const QStringList &extraArgs, bool serial = false)
+    // TCP on a free loopback port, plus the serial link on a pty when `serial` and the UDP
+    // search on a free loopback port when `udp`; false when the simulator did not report ready
+    // within 10 s.
+    bool start(const QStringList &extraArgs, bool serial = false, bool udp = false)
     {
         QStringList args{QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--tcp-port"),
-                         QStringLiteral("0"), QStringLiteral("--no-udp")};
+                         QStringLiteral("0")};
+        args << (udp ? QStringList{QStringLiteral("--udp-port"), QStringLiteral("0")}
+                     : QStringList{QStringLiteral("--no-udp")});
         if (serial)
             args << QStringLiteral("--serial-pty") << m_dir.filePath(QStringLiteral("tty"));
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -38,6 +41,9 @@ public:
                 const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
                 if (line.startsWith(QLatin1String("tcp ")))
                     m_tcpPort = quint16(line.section(QLatin1Char(':'), -1).toUInt());
+                else if (line.startsWith(QLatin1String("udp ")))
+                    m_udpPort =
+                        quint16(line.section(QLatin1Char(' '), -1).section(QLatin1Char(':'), -1).toUInt());
                 else if (line.startsWith(QLatin1String("serial ")))
                     m_serialPath = line.mid(7);
                 else if (line == QLatin1String("ready"))
@@ -59,6 +65,7 @@ public:
     }
 
     quint16 tcpPort() const { return m_tcpPort; }
+    quint16 udpPort() const { return m_udpPort; }
     QString tcpTarget() const { return QStringLiteral("127.0.0.1:%1").arg(m_tcpPort); }
     QString serialPath() const { return m_serialPath; }
 
@@ -66,6 +73,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_tcpPort = 0;
+    quint16 m_udpPort = 0;
     QString m_serialPath;
 };
 
