@@ -38,6 +38,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *out, QString *e
         {QStringLiteral("reboot-seconds"), QStringLiteral("Silence after image 0 is programmed (default 2)."),
          QStringLiteral("s"), QStringLiteral("2")},
         {QStringLiteral("reboot-noise"), QStringLiteral("Emit stray bytes while rebooting.")},
+        {QStringLiteral("exit-with-parent"),
+         QStringLiteral("Stop (writing the summary) when standard input reaches end of file.")},
         {QStringLiteral("fault"), QStringLiteral("Inject a fault; repeatable; list above."),
          QStringLiteral("name[:args]")},
         {QStringLiteral("record"), QStringLiteral("Append every received frame to FILE as a JSON line."),
@@ -99,6 +101,7 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *out, QString *e
     o.serialPty = parser.value(QStringLiteral("serial-pty"));
     o.pace = parser.isSet(QStringLiteral("pace"));
     o.rebootNoise = parser.isSet(QStringLiteral("reboot-noise"));
+    o.exitWithParent = parser.isSet(QStringLiteral("exit-with-parent"));
     o.recordFile = parser.value(QStringLiteral("record"));
     o.summaryFile = parser.value(QStringLiteral("summary"));
     for (const QString &spec : parser.values(QStringLiteral("fault")))

@@ -19,6 +19,8 @@ struct SimOptions {
     int utype = 0;
     double rebootSeconds = 2.0;
     bool rebootNoise = false;
+    // Stop once standard input reaches end of file: the test that started us has gone.
+    bool exitWithParent = false;
     QString recordFile;
     QString summaryFile;
     quint32 seed = 48;

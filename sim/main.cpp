@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -89,6 +90,15 @@ int main(int argc, char **argv)
     if (pty)
         say(QStringLiteral("serial %1").arg(options.serialPty));
     say(QStringLiteral("ready"));
+
+    if (options.exitWithParent) {
+        // A parent that dies never stops us; its end of our stdin closing is the one sign left.
+        std::thread([] {
+            while (std::getchar() != EOF) {
+            }
+            stopRequested = 1;
+        }).detach();
+    }
 
     QTimer stopPoll;
     QObject::connect(&stopPoll, &QTimer::timeout, &app, [] {

@@ -314,5 +314,25 @@ TEST_F(Faults, ShutdownMidRunJoinsEverythingAndSendsNothingMore)
               QStringLiteral("incomplete"));
 }
 
+// A test that dies never stops its simulators; they must end when their stdin pipe closes.
+TEST(FaultSim, EndsWithItsSummaryWhenItsParentGoesAway)
+{
+    QTemporaryDir dir;
+    const QString summary = dir.filePath(QStringLiteral("summary.json"));
+    QProcess sim;
+    sim.start(SimProcess::binaryPath(),
+              {QStringLiteral("--tcp-port"), QStringLiteral("0"), QStringLiteral("--udp-port"),
+               QStringLiteral("0"), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
+               QStringLiteral("--summary"), summary, QStringLiteral("--exit-with-parent")});
+    ASSERT_TRUE(waitFor([&sim] { return sim.readAllStandardOutput().contains("ready") || !sim.isOpen(); }));
+    sim.closeWriteChannel();
+    const bool ended = sim.waitForFinished(5000);
+    if (!ended)
+        sim.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(summary));
+}
+
 } // namespace
 } // namespace q48::test

@@ -52,6 +52,8 @@ bool SimProcess::start(int timeoutMs)
                      QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
                      QStringLiteral("--record"),   recordPath(),
                      QStringLiteral("--summary"),  summaryPath()};
+    // Ends by itself if this process dies before stop() could run.
+    args << QStringLiteral("--exit-with-parent");
     if (!serialPath_.isEmpty())
         args << QStringLiteral("--serial-pty") << serialPath_;
     args << extraArgs_;

@@ -11,7 +11,8 @@ namespace q48::test {
 
 // Runs one q48-sim for a test. By default it listens on free loopback ports, records every frame
 // it receives and writes its summary into a temporary folder owned by this object. The simulator
-// is stopped (SIGTERM, then kill) by stop() or the destructor.
+// is stopped (SIGTERM, then kill) by stop() or the destructor, and stops by itself when this
+// process dies (its stdin, a pipe from us, reaches end of file).
 class SimProcess {
 public:
     // extraArgs go after the defaults, so a test can override them (e.g. "--no-udp").
