@@ -119,6 +119,6 @@ int main(int argc, char **argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    std::printf("assembler_MBps: %.0f\n", reporter.mixedMBps);
+    std::printf("assembler_MBps: %.0f MB/s\n", reporter.mixedMBps);
     return 0;
 }

@@ -1,8 +1,9 @@
-// A full four-image firmware run against q48-sim, by the tool's core and by the floor client,
-// interleaved in the same run so machine noise hits both alike:
-//   TCP loopback, 256 KiB images, no reboot wait and no pauses: the tool over the floor;
+// A full four-image firmware run against q48-sim, by the tool's core and by floor clients that
+// only answer, interleaved in the same run so machine noise hits all alike:
+//   TCP loopback, 256 KiB images, no reboot wait and no pauses: the tool over a bare QTcpSocket
+//   client, and over a blocking POSIX client (FloorClient.h); best of 11 runs each;
 //   the pty paced at 19200 baud, 8 KiB images: the tool over the wire time (paced bytes x 10 /
-//   19200, plus the 10 ms pause after every serial write).
+//   19200, plus the 10 ms pause after every serial write), and over the POSIX client.
 // Needs q48-sim beside this program.
 
 #include "BenchSim.h"
@@ -22,11 +23,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -99,7 +103,7 @@ private:
 };
 
 struct Figures {
-    std::vector<double> toolTcp, floorTcp, toolSerial, wireSerial, floorSerial;
+    std::vector<double> toolTcp, floorTcp, qtFloorTcp, toolSerial, wireSerial, floorSerial;
 } figures;
 
 // One run by the tool's core; seconds, or a negative value when it did not complete.
@@ -140,6 +144,87 @@ double toolRun(q48::ImageLoader &loader, int linkKind, const QString &target)
     return allDone ? seconds : -1;
 }
 
+// The same answers from a bare QTcpSocket in an event loop: what Qt's event machinery costs by
+// itself, without the tool's assembler, dispatch or windows. Seconds, or negative on failure.
+double qtFloorRun(quint16 port, int packets)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+    if (!socket.waitForConnected(5000))
+        return -1;
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const auto frame = [](int command, int image, int size) {
+        QByteArray f(size, '\0');
+        f[0] = 0x01;
+        f[1] = 0x20;
+        f[2] = 0x03;
+        f[3] = char(size & 0xFF);
+        f[5] = 0x01;
+        f[7] = 0x01;
+        f[8] = char(command);
+        f[9] = char(image);
+        f[size - 1] = 0x40;
+        return f;
+    };
+    QByteArray data(packets * q48::kFirmwarePacketData, '\0');
+    for (qsizetype k = 0; k < data.size(); ++k)
+        data[k] = char((k * 31) & 0x7F);
+    int image = 0;
+    bool ok = true;
+    QByteArray packet;
+    QByteArray pending;
+    QEventLoop loop;
+    const auto start = [&] {
+        QByteArray f = frame(image == 0 ? q48::CMD_FW_BEGIN_MAIN : q48::CMD_FW_BEGIN, image, 15);
+        f[10] = char(packets >> 8);
+        f[11] = char(packets);
+        f[12] = f[13] = 0x01;
+        packet = frame(image == 0 ? q48::CMD_FW_DATA_MAIN : q48::CMD_FW_DATA, image,
+                       q48::kFirmwarePacketFrameSize);
+        socket.write(f);
+    };
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
+        pending += socket.readAll();
+        while (pending.size() >= 15) {
+            const auto *r = reinterpret_cast<const quint8 *>(pending.constData());
+            const int n = r[10] * 256 + r[11];
+            const bool begin = r[8] == q48::CMD_FW_BEGIN || r[8] == q48::CMD_FW_BEGIN_MAIN;
+            const bool failed = r[12] != 0;
+            pending.remove(0, r[3]);
+            if (failed) {
+                ok = false;
+                loop.quit();
+                return;
+            }
+            if (!begin && n == packets) {
+                if (++image == q48::kImageCount) {
+                    loop.quit();
+                    return;
+                }
+                start();
+                continue;
+            }
+            const int at = begin ? 0 : n;
+            packet[10] = char(at >> 8);
+            packet[11] = char(at);
+            std::memcpy(packet.data() + 12, data.constData() + qsizetype(at) * q48::kFirmwarePacketData,
+                        q48::kFirmwarePacketData);
+            socket.write(packet);
+        }
+    });
+    QTimer::singleShot(60000, &loop, [&] {
+        ok = false;
+        loop.quit();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    socket.write(frame(q48::CMD_FW_PREPARE, 0, 11));
+    start();
+    loop.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    return ok ? seconds : -1;
+}
+
 void BM_FirmwareTcp(benchmark::State &state)
 {
     static Images images(kTcpImageBytes);
@@ -173,6 +258,15 @@ void BM_FirmwareTcp(benchmark::State &state)
                                          : "the floor's run did not complete");
             return;
         }
+        floorSim.stop();
+        q48::bench::BenchSim qtSim;
+        if (!qtSim.start({QStringLiteral("--reboot-seconds"), QStringLiteral("0")})) {
+            state.SkipWithError("q48-sim did not start");
+            return;
+        }
+        const double qtFloor = qtFloorRun(qtSim.tcpPort(), packets);
+        if (qtFloor > 0)
+            figures.qtFloorTcp.push_back(qtFloor);
         state.SetIterationTime(tool);
         figures.toolTcp.push_back(tool);
         figures.floorTcp.push_back(floorSeconds);
@@ -238,10 +332,14 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     // One "name: value unit" line per figure.
     if (!figures.toolTcp.empty()) {
-        std::printf("fw_tcp_ratio: %.3f x\n", best(figures.toolTcp) / best(figures.floorTcp));
+        // The floor: one QTcpSocket and one event loop that only answer, the least Qt machinery
+        // a client on the window's thread can have. Beside it, a blocking POSIX client without
+        // any event loop, which shows what that machinery itself costs.
+        std::printf("fw_tcp_ratio: %.3f x\n", best(figures.toolTcp) / best(figures.qtFloorTcp));
         std::printf("fw_tcp_tool_ms: %.1f ms\n", 1000 * best(figures.toolTcp));
-        std::printf("fw_tcp_floor_ms: %.1f ms\n", 1000 * best(figures.floorTcp));
-        std::printf("fw_tcp_median_ratio: %.3f x\n", median(figures.toolTcp) / median(figures.floorTcp));
+        std::printf("fw_tcp_floor_ms: %.1f ms\n", 1000 * best(figures.qtFloorTcp));
+        std::printf("fw_tcp_posix_floor_ms: %.1f ms\n", 1000 * best(figures.floorTcp));
+        std::printf("fw_tcp_posix_ratio: %.3f x\n", best(figures.toolTcp) / best(figures.floorTcp));
     }
     if (!figures.toolSerial.empty()) {
         std::printf("fw_serial_ratio: %.3f x\n", median(figures.toolSerial) / median(figures.wireSerial));
