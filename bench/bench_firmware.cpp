@@ -184,7 +184,9 @@ double qtFloorRun(quint16 port, int packets)
         socket.write(f);
     };
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        pending += socket.readAll();
+        char chunk[8192];
+        for (qint64 got; (got = socket.read(chunk, sizeof chunk)) > 0;)
+            pending.append(chunk, got);
         while (pending.size() >= 15) {
             const auto *r = reinterpret_cast<const quint8 *>(pending.constData());
             const int n = r[10] * 256 + r[11];
