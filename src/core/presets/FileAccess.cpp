@@ -27,12 +27,23 @@ bool fail(QString *error, const QString &text)
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write shows in write() itself: a buffered flush that gets only
+    // part of its block out reports no reason at all ("Unknown error").
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(
             error, QStringLiteral("Could not create \"%1\": %2.").arg(displayPath(path), file.errorString()));
+    // A full disk takes part of a write without complaint; writing the rest then fails with
+    // the reason.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
     // commit() does not report a failed final flush (a full disk then leaves a cut file in
     // place of the old one), so flush and check the size first.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
+    if (written != bytes.size() || !file.flush() || file.size() != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return fail(error, QStringLiteral("Could not write \"%1\": %2.").arg(displayPath(path), reason));
