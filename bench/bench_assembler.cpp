@@ -97,6 +97,8 @@ BENCHMARK(BM_AssemblerSignatureFlood)->Unit(benchmark::kMillisecond);
 // Keeps the console output and remembers the mixed stream's rate for the summary line.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the figure line below must not start with a colour code.
+    SummaryReporter() : ConsoleReporter(OO_Tabular) {}
     double mixedMBps = 0;
     void ReportRuns(const std::vector<Run> &runs) override
     {
