@@ -249,7 +249,7 @@ int sessionChild(int argc, char **argv)
         return 1;
     }
     std::printf("gui_max_stall_ms: %.1f ms\n", double(worstGapNs) / 1e6);
-    std::printf("gui_max_stall_stage: %s\n", qPrintable(worstStage));
+    std::printf("(longest gap during: %s)\n", qPrintable(worstStage));
     std::printf("rss_mb: %.1f MB\n", double(rssKb) / 1024.0);
     return user.messages == 0 ? 0 : 1;
 }
