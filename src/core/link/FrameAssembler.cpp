@@ -58,29 +58,6 @@ void FrameAssembler::feed(const char *data, qsizetype count)
 {
     if (!data || count <= 0)
         return;
-    // Most reads begin with a whole short reply (a firmware packet request, an acknowledgement).
-    // Such a frame is handed on straight from the read, as the scan below would accept it at its
-    // length byte: no rule of a long frame may end it earlier.
-    if (!m_processing && m_rx.isEmpty() && m_input.isEmpty() && m_replay.isEmpty() &&
-        count >= kMinFrameSize) {
-        const auto *f = reinterpret_cast<const quint8 *>(data);
-        const qsizetype n = f[kOffsetLength];
-        if (f[0] == kSignature[0] && f[1] == kSignature[1] && f[2] == kSignature[2] && n >= kMinFrameSize &&
-            n <= count && f[n - 1] == kEndMark) {
-            const LongFrameRule rule = longFrameRule(f[kOffsetCommand], f[kOffsetSubCode]);
-            if (rule.size == 0 || rule.size >= n) {
-                // The rest of the read goes before anything fed while the frame is handled.
-                m_input.append(data + n, count - n);
-                {
-                    QScopedValueRollback<bool> guard(m_processing, true);
-                    m_resyncLogged = false;
-                    dispatch(QByteArray(data, n));
-                }
-                processInput();
-                return;
-            }
-        }
-    }
     m_input.append(data, count);
     // While a frame is being handled these bytes wait; the running loop takes them next.
     if (!m_processing)

@@ -142,12 +142,6 @@ void LinkCore::m_portError(QSerialPort::SerialPortError error)
 void LinkCore::ClientSocket1Read()
 {
     readAll(ClientSocket1);
-    // The link socket is unbuffered; a read that meets the peer's close drops the socket
-    // without the disconnect signal, so report it here.
-    if (ClientSocket1.isOpen() && ClientSocket1.state() == QAbstractSocket::UnconnectedState) {
-        ClientSocket1.close();
-        ClientSocket1Disconnect();
-    }
 }
 
 void LinkCore::ClientSocket1Connect()

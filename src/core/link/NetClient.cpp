@@ -36,10 +36,7 @@ void NetClient::open()
     // A socket still closing from an earlier link would refuse the new connect.
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();
-    // Unbuffered: each frame goes to the kernel in the write call itself, without arming and
-    // disarming a write notifier (two event loop wake-ups per frame, a third of a firmware
-    // packet's cost on loopback); received bytes are read straight from the socket.
-    m_socket->connectToHost(m_host, m_port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+    m_socket->connectToHost(m_host, m_port, QIODevice::ReadWrite);
 }
 
 void NetClient::close()
