@@ -60,6 +60,7 @@ void ServiceCore::shutdown()
         return;
     m_shutDown = true;
     discovery.stop();
+    images.stopCheck();
     connection.releaseLink();
     link.releaseLink();
 }

@@ -14,11 +14,21 @@ ImageLoader::ImageLoader(UserPrompts *prompts, QObject *parent) : QObject(parent
 
 ImageLoader::~ImageLoader()
 {
-    if (m_thread) {
-        m_stop = true;
-        m_thread->wait();
-        delete m_thread;
-    }
+    stopCheck();
+    delete m_thread;
+}
+
+bool ImageLoader::isCheckRunning() const
+{
+    return m_thread && m_thread->isRunning();
+}
+
+void ImageLoader::stopCheck()
+{
+    if (!m_thread)
+        return;
+    m_stop = true;
+    m_thread->wait();
 }
 
 void ImageLoader::startImageCheck(const QString &libDir)

@@ -26,8 +26,11 @@ public:
     void startImageCheck(const QString &libDir);
     bool isCheckStarted() const { return m_thread != nullptr; }
     bool isCheckDone() const { return m_done; }
+    bool isCheckRunning() const;
     // Keeps events flowing until the check has finished or the time is up; true when done.
     bool waitForCheck(int timeoutMs = 30000);
+    // Ends a check still under way and joins the worker; a check cut short hands back nothing.
+    void stopCheck();
 
     // The images as loaded; all empty until the check has finished.
     const ImageStore &store() const { return m_store; }
