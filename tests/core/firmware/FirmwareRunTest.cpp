@@ -1,3 +1,4 @@
+#include "ByteLiterals.h"
 #include "firmware/FirmwareRun.h"
 #include "firmware/FirmwareProgrammer.h"
 #include "firmware/ImageLoader.h"
@@ -19,13 +20,6 @@ using namespace q48::test;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 // A 15-byte reply of the device: ready (0xF0/0xFA) or packet request / verdict (0xF1/0xFB).
 QByteArray reply(int command, int image, int packet, int status, int extra = 0)

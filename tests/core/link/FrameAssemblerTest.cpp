@@ -1,3 +1,4 @@
+#include "ByteLiterals.h"
 #include "link/FrameAssembler.h"
 #include "link/CommandCodes.h"
 
@@ -11,13 +12,7 @@ using namespace q48;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using q48::test::bytes;
 
 const QByteArray kProbe = bytes({0x01, 0x20, 0x03, 0x0B, 0x00, 0x01, 0x00, 0x01, 0xF9, 0x01, 0x40});
 

@@ -1,3 +1,4 @@
+#include "ByteLiterals.h"
 #include "link/LinkCore.h"
 #include "link/ComClient.h"
 #include "link/CommandCodes.h"
@@ -29,13 +30,7 @@ using namespace q48;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using q48::test::bytes;
 
 QByteArray presetWritten(int kind)
 {

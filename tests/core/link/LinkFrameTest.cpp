@@ -1,19 +1,11 @@
+#include "ByteLiterals.h"
 #include "link/DebugLog.h"
 #include "link/LinkFrame.h"
 
 #include <gtest/gtest.h>
 
 using namespace q48;
-
-namespace {
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-} // namespace
+using q48::test::bytes;
 
 TEST(LinkFrame, BuildsTheProbeFrame)
 {
