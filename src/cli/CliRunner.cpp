@@ -299,10 +299,29 @@ int CliRunner::parse()
     return ExitOk;
 }
 
-bool CliRunner::makeSession()
+void CliRunner::makeSession()
 {
     m_session = std::make_unique<CliSession>(*m_prompts, m_settings);
-    return true;
+}
+
+bool CliRunner::connectSession()
+{
+    makeSession();
+    m_session->loadVersion();
+    return m_session->connectDevice();
+}
+
+int CliRunner::takeSaveFile(const QString &missing, const QString &what)
+{
+    const QString output = m_parser.value(QStringLiteral("output"));
+    if (output.isEmpty())
+        return usageError(missing);
+    if (const int bad = checkWritable(output))
+        return bad;
+    if (const int bad = needAnswers(what))
+        return bad;
+    m_prompts->setSaveName(output);
+    return ExitOk;
 }
 
 int CliRunner::run()
@@ -521,9 +540,7 @@ int CliRunner::runPresetsList()
     int kind = -1;
     if (const int bad = kindOption(false, &kind))
         return bad;
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     const TData &data = m_session->core().data;
     for (int k : kListOrder) {
@@ -554,9 +571,7 @@ int CliRunner::runPresetsSave()
     if (name.size() < 2 || name.size() > kPresetNameBytes)
         return usageError(QStringLiteral("--name: give 2 to %1 characters.").arg(kPresetNameBytes));
 
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     core.data.setPresetName(kind, slot, name);
@@ -588,9 +603,7 @@ int CliRunner::runPresetsDelete()
         return bad;
     if (const int bad = slotOption(kind, &slot))
         return bad;
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     core.presets.sendDeletePreset(kind, slot);
@@ -614,18 +627,10 @@ int CliRunner::runPresetsRead()
         return bad;
     if (const int bad = slotOption(kind, &slot))
         return bad;
-    const QString output = m_parser.value(QStringLiteral("output"));
-    if (output.isEmpty())
-        return usageError(QStringLiteral("-o FILE is required."));
-    if (const int bad = checkWritable(output))
+    if (const int bad = takeSaveFile(QStringLiteral("-o FILE is required."), QStringLiteral("saves the preset")))
         return bad;
-    if (const int bad = needAnswers(QStringLiteral("saves the preset")))
-        return bad;
-    m_prompts->setSaveName(output);
 
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     std::optional<FileResult> saved;
@@ -697,18 +702,10 @@ int CliRunner::runPresetsWrite()
 
 int CliRunner::runMemoryExport()
 {
-    const QString output = m_parser.value(QStringLiteral("output"));
-    if (output.isEmpty())
-        return usageError(QStringLiteral("-o FILE.ept is required."));
-    if (const int bad = checkWritable(output))
+    if (const int bad = takeSaveFile(QStringLiteral("-o FILE.ept is required."), QStringLiteral("saves the memory")))
         return bad;
-    if (const int bad = needAnswers(QStringLiteral("saves the memory")))
-        return bad;
-    m_prompts->setSaveName(output);
 
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     std::optional<FileResult> finished;
@@ -751,9 +748,7 @@ int CliRunner::runMemoryImport()
     const QString file = m_positional.first();
     m_prompts->setOpenName(file);
 
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     const int total = MemoryImage::kPacketCount;
@@ -941,9 +936,7 @@ int CliRunner::runDsp()
         return fail(ExitFileError, QStringLiteral("Cannot write in %1: %2.")
                                        .arg(QFileInfo(output).absolutePath(), staging.errorString()));
 
-    makeSession();
-    m_session->loadVersion();
-    if (!m_session->connectDevice())
+    if (!connectSession())
         return fromSession();
     ServiceCore &core = m_session->core();
     core.dsp.setOutputFolder(staging.path());

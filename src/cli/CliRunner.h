@@ -30,7 +30,12 @@ private:
     int fail(int code, const QString &text);
     void result(const QJsonObject &json, const QString &text);
 
-    bool makeSession();
+    void makeSession();
+    // A session that has read Ver.ini and connected as the main window would.
+    bool connectSession();
+    // The -o file of a command that saves what the device sends: given, writable, and the save
+    // question answered. ExitOk, or the exit code of what is wrong.
+    int takeSaveFile(const QString &missing, const QString &what);
     int kindOption(bool required, int *kind);
     int slotOption(int kind, int *slot);
     int channelOption(int kind, int *channel);
