@@ -627,7 +627,8 @@ int CliRunner::runPresetsRead()
         return bad;
     if (const int bad = slotOption(kind, &slot))
         return bad;
-    if (const int bad = takeSaveFile(QStringLiteral("-o FILE is required."), QStringLiteral("saves the preset")))
+    if (const int bad =
+            takeSaveFile(QStringLiteral("-o FILE is required."), QStringLiteral("saves the preset")))
         return bad;
 
     if (!connectSession())
@@ -702,7 +703,8 @@ int CliRunner::runPresetsWrite()
 
 int CliRunner::runMemoryExport()
 {
-    if (const int bad = takeSaveFile(QStringLiteral("-o FILE.ept is required."), QStringLiteral("saves the memory")))
+    if (const int bad =
+            takeSaveFile(QStringLiteral("-o FILE.ept is required."), QStringLiteral("saves the memory")))
         return bad;
 
     if (!connectSession())
