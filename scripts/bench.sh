@@ -19,5 +19,5 @@ for bench in build-release/bin/bench_*; do
 done
 
 echo "== figures ($(date -u +%FT%TZ), load average $(cut -d' ' -f1-3 /proc/loadavg))"
-sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -E '^[a-z0-9_]+: ' || true
+sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -E '^[A-Za-z0-9_]+: ' || true
 exit $status
