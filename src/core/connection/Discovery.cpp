@@ -81,13 +81,8 @@ void Discovery::startDiscovery()
     m_deviceFound = false;
     if (sweepWanted() && !m_sweepThread) {
         m_serialPortList = presentSerialPorts();
-        m_sweepThread = new QThread(this);
-        m_sweep = new SerialSweep(m_timings.portStepMs, m_timings.passGapMs);
-        m_sweep->setPorts(m_serialPortList);
-        m_sweep->setPaused(m_searchPaused);
-        m_sweep->moveToThread(m_sweepThread);
-        connect(m_sweepThread, &QThread::started, m_sweep, &SerialSweep::begin);
-        connect(m_sweepThread, &QThread::finished, m_sweep, &QObject::deleteLater);
+        m_sweep = SerialSweep::createOnThread(this, &m_sweepThread, m_timings.portStepMs, m_timings.passGapMs,
+                                              m_serialPortList, m_searchPaused);
         connect(m_sweep, &SerialSweep::replyReceived, this, &Discovery::ComPort1RxChar, Qt::QueuedConnection);
         m_sweepThread->start();
         if (m_serialPortList.isEmpty())
@@ -110,15 +105,7 @@ void Discovery::stop()
     m_rescanTimer.stop();
     m_udpSocket.close();
     ClientSocket2.abort();
-    if (m_sweepThread) {
-        // The sweep waits on timers, never in sleeps, so it leaves its loop at once; at most
-        // the open or write of one port is still to finish.
-        m_sweepThread->quit();
-        m_sweepThread->wait();
-        delete m_sweepThread;
-        m_sweepThread = nullptr;
-        m_sweep = nullptr;
-    }
+    SerialSweep::stopThread(m_sweepThread, m_sweep);
 }
 
 void Discovery::openUdpSocket()

@@ -46,12 +46,8 @@ bool DiscoveryScan::start()
     // Without an explicit list the machine's ports are swept, as the window does.
     const bool sweep = !m_endpoints.serialPorts || !ports.isEmpty();
     if (sweep && !m_sweepThread) {
-        m_sweepThread = new QThread(this);
-        m_sweep = new SerialSweep(m_timings.portStepMs, m_timings.passGapMs);
-        m_sweep->setPorts(m_endpoints.serialPorts ? ports : listSerialPorts());
-        m_sweep->moveToThread(m_sweepThread);
-        connect(m_sweepThread, &QThread::started, m_sweep, &SerialSweep::begin);
-        connect(m_sweepThread, &QThread::finished, m_sweep, &QObject::deleteLater);
+        m_sweep = SerialSweep::createOnThread(this, &m_sweepThread, m_timings.portStepMs, m_timings.passGapMs,
+                                              m_endpoints.serialPorts ? ports : listSerialPorts(), false);
         connect(
             m_sweep, &SerialSweep::replyReceived, this,
             [this](const QString &port) { report(port, Discovery::kSerial); }, Qt::QueuedConnection);
@@ -80,13 +76,7 @@ void DiscoveryScan::stop()
         socket->deleteLater();
     }
     m_probes.clear();
-    if (m_sweepThread) {
-        m_sweepThread->quit();
-        m_sweepThread->wait();
-        delete m_sweepThread;
-        m_sweepThread = nullptr;
-        m_sweep = nullptr;
-    }
+    SerialSweep::stopThread(m_sweepThread, m_sweep);
 }
 
 void DiscoveryScan::sendSearch()

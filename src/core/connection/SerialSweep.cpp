@@ -7,6 +7,7 @@
 
 #include <QMutexLocker>
 #include <QSerialPort>
+#include <QThread>
 #include <QTimer>
 
 namespace q48 {
@@ -125,6 +126,30 @@ void SerialSweep::takeReply()
     const QByteArray bytes = ComPort1->readAll();
     if (!bytes.isEmpty())
         emit replyReceived(m_currentPort);
+}
+
+SerialSweep *SerialSweep::createOnThread(QObject *owner, QThread **thread, int portStepMs, int passGapMs,
+                                         const QStringList &ports, bool paused)
+{
+    *thread = new QThread(owner);
+    auto *sweep = new SerialSweep(portStepMs, passGapMs);
+    sweep->setPorts(ports);
+    sweep->setPaused(paused);
+    sweep->moveToThread(*thread);
+    QObject::connect(*thread, &QThread::started, sweep, &SerialSweep::begin);
+    QObject::connect(*thread, &QThread::finished, sweep, &QObject::deleteLater);
+    return sweep;
+}
+
+void SerialSweep::stopThread(QThread *&thread, SerialSweep *&sweep)
+{
+    if (!thread)
+        return;
+    thread->quit();
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+    sweep = nullptr;
 }
 
 } // namespace q48

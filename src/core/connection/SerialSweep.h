@@ -7,6 +7,7 @@
 #include <memory>
 
 class QSerialPort;
+class QThread;
 class QTimer;
 
 namespace q48 {
@@ -32,6 +33,14 @@ public:
     // Sweep thread only (invoke them queued or blocking-queued from elsewhere).
     void begin();
     void closePort();
+
+    // A sweep of `ports` moved to a new thread owned by `owner`, not yet started, so the caller
+    // can connect to it first; the sweep deletes itself when that thread ends.
+    static SerialSweep *createOnThread(QObject *owner, QThread **thread, int portStepMs, int passGapMs,
+                                       const QStringList &ports, bool paused);
+    // Ends the sweep's thread and waits for it; both pointers are null afterwards. The sweep waits
+    // on timers, never in sleeps, so at most the open or write of one port is still to finish.
+    static void stopThread(QThread *&thread, SerialSweep *&sweep);
 
 signals:
     // Bytes arrived on this port; delivered queued to the window's thread.
