@@ -29,7 +29,7 @@ TEST_P(DspE2e, ReadBackOf322PacketsBecomesDsp1Bin)
 
     dsp->DSPbtn1Click(0);
     EXPECT_FALSE(dsp->dspReady());
-    QTRY_VERIFY_WITH_TIMEOUT(dsp->dspReady(), 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dsp->dspReady(); }, 30000));
     EXPECT_EQ(prompts.messages(), QStringList({QStringLiteral("Receiver Data over!")}));
     EXPECT_EQ(dsp->progress(), DspReadback::kProgressMaximum);
     EXPECT_FALSE(core.watchdog().isRunning());
@@ -60,7 +60,7 @@ TEST_P(DspE2e, WatchdogGivesUpOnASilentDevice)
         core.watchdog().setInterval(100);
 
         dsp->DSPbtn1Click(0);
-        QTRY_VERIFY_WITH_TIMEOUT(dsp->dspReady(), 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dsp->dspReady(); }, 30000));
         EXPECT_EQ(prompts.messages(), QStringList({QStringLiteral("No reponsed ,please recall once")}));
         EXPECT_FALSE(core.watchdog().isRunning());
         EXPECT_EQ(dsp->dspData().size(), fault.startsWith(QLatin1String("stall")) ? 100 * 256 : 0);

@@ -83,7 +83,7 @@ protected:
         const QString target =
             serial() ? sim->serialPath() : QStringLiteral("127.0.0.1:%1").arg(sim->tcpPort());
         ASSERT_TRUE(core.openLink(GetParam(), target));
-        QTRY_VERIFY_WITH_TIMEOUT(core.isLinkConnected(), 5000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return core.isLinkConnected(); }, 5000));
     }
 
     // The main window's side and one opening of the firmware window over a lib of these sizes.

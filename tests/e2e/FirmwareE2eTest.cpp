@@ -34,7 +34,7 @@ TEST_P(FirmwareE2e, FourImagesAreProgrammedInOrder)
     openFirmwareWindow({3000, 1026, 2, 70000}, 1300);
 
     ASSERT_TRUE(run->program());
-    QTRY_VERIFY_WITH_TIMEOUT(run->isFinished(), 60000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run->isFinished(); }, 60000));
 
     const int packets[4] = {3, 1, 0, 69};
     QStringList expected{QStringLiteral("F8")};
@@ -71,7 +71,7 @@ TEST_P(FirmwareE2e, FailedAndRefusedImagesDoNotStopTheRun)
     openFirmwareWindow({3000, 3000, 5000, 9000}, 1300);
 
     ASSERT_TRUE(run->program());
-    QTRY_VERIFY_WITH_TIMEOUT(run->isFinished(), 60000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run->isFinished(); }, 60000));
 
     EXPECT_EQ(
         outcomes,
@@ -106,7 +106,7 @@ TEST_P(FirmwareE2e, ReadyForAnotherImageThenAStallLeaveTheToolUsable)
     openFirmwareWindow({3000, 1026, 2, 9000}, 1300);
 
     ASSERT_TRUE(run->program());
-    QTRY_VERIFY_WITH_TIMEOUT(receivedTokens().contains(QStringLiteral("F1:3 #4")), 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receivedTokens().contains(QStringLiteral("F1:3 #4")); }, 30000));
     settle(500);
     const QStringList stalled = receivedTokens();
     EXPECT_EQ(stalled.last(), QStringLiteral("F1:3 #4")) << "nothing sent that was not asked for";
@@ -136,7 +136,7 @@ TEST_P(FirmwareE2eTcp, LinkDroppedDuringTheRestartStopsTheRunWithAMessage)
     QSignalSpy stopped(run.get(), &FirmwareRun::stopped);
 
     ASSERT_TRUE(run->program());
-    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.size() == 1; }, 30000));
     EXPECT_EQ(stopped[0][0].toInt(), 1);
     EXPECT_FALSE(core.isLinkConnected());
     EXPECT_EQ(outcomes, (QList<QPair<int, int>>{{0, FW_RESULT_DONE}}));

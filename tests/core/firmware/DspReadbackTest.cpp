@@ -115,7 +115,7 @@ TEST_F(DspFixture, SilentDeviceMakesTheButtonUsableAgain)
     watchdog.setInterval(20);
     dsp.DSPbtn1Click(0);
     dispatcher.dispatchFrame(dspFrame(2, 0, 'a'));
-    QTRY_VERIFY_WITH_TIMEOUT(dsp.dspReady(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dsp.dspReady(); }, 5000));
     EXPECT_EQ(prompts.messages(), QStringList({QStringLiteral("No reponsed ,please recall once")}));
     EXPECT_EQ(dsp.dspData().size(), 256); // kept until the next download starts
     dsp.DSPbtn1Click(0);
