@@ -65,9 +65,9 @@ QStringList FaultSet::helpLines()
     return lines;
 }
 
-bool FaultSet::add(const QString &spec, QString *error)
+bool FaultSet::add(const QString &fault, QString *error)
 {
-    const QStringList parts = spec.split(QLatin1Char(':'));
+    const QStringList parts = fault.split(QLatin1Char(':'));
     const QString name = parts.value(0).trimmed();
     const QStringList args = parts.mid(1);
 
@@ -84,7 +84,7 @@ bool FaultSet::add(const QString &spec, QString *error)
         for (const FaultDef &d : faultDefs())
             if (name == QLatin1String(d.name))
                 usage = QLatin1String(d.usage);
-        *error = QStringLiteral("bad fault '%1', expected %2").arg(spec, usage);
+        *error = QStringLiteral("bad fault '%1', expected %2").arg(fault, usage);
         return false;
     };
     // Reads argument i, or falls back when it is optional and absent.

@@ -35,7 +35,7 @@ struct FaultSet {
     int dupRequestPacket = kOff;
 
     // Parses one NAME[:ARGS] and merges it in; false and a message on a bad name or argument.
-    bool add(const QString &spec, QString *error);
+    bool add(const QString &fault, QString *error);
 
     static bool matches(int selector, int value) { return selector == kAny || selector == value; }
 

@@ -104,8 +104,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *out, QString *e
     o.exitWithParent = parser.isSet(QStringLiteral("exit-with-parent"));
     o.recordFile = parser.value(QStringLiteral("record"));
     o.summaryFile = parser.value(QStringLiteral("summary"));
-    for (const QString &spec : parser.values(QStringLiteral("fault")))
-        if (!o.faults.add(spec, error))
+    for (const QString &fault : parser.values(QStringLiteral("fault")))
+        if (!o.faults.add(fault, error))
             return false;
     if (!o.tcp && !o.udp && o.serialPty.isEmpty()) {
         *error = QStringLiteral("every link is switched off");

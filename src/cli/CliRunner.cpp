@@ -26,16 +26,16 @@ namespace q48 {
 
 namespace {
 
-struct CommandSpec {
+struct CommandInfo {
     const char *name;
     const char *synopsis;
     const char *description;
     QStringList options;
 };
 
-const QList<CommandSpec> &commands()
+const QList<CommandInfo> &commands()
 {
-    static const QList<CommandSpec> table = {
+    static const QList<CommandInfo> table = {
         {"discover",
          "discover [--all]",
          "Prints the mixer the main window would pick; with --all, every mixer that answers within "
@@ -82,11 +82,11 @@ const QList<CommandSpec> &commands()
     return table;
 }
 
-const CommandSpec *findCommand(const QString &name)
+const CommandInfo *findCommand(const QString &name)
 {
-    for (const CommandSpec &spec : commands())
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandInfo &info : commands())
+        if (name == QLatin1String(info.name))
+            return &info;
     return nullptr;
 }
 
@@ -249,30 +249,30 @@ int CliRunner::parse()
         return usageError(all.errorText() + QLatin1Char('.'));
 
     const QStringList words = all.positionalArguments();
-    const CommandSpec *spec = nullptr;
+    const CommandInfo *info = nullptr;
     int used = 0;
     if (!words.isEmpty()) {
-        spec = findCommand(words.first());
+        info = findCommand(words.first());
         used = 1;
-        if (!spec && words.size() > 1) {
-            spec = findCommand(words.at(0) + QLatin1Char(' ') + words.at(1));
+        if (!info && words.size() > 1) {
+            info = findCommand(words.at(0) + QLatin1Char(' ') + words.at(1));
             used = 2;
         }
     }
 
     m_parser.setApplicationDescription(
-        spec ? QStringLiteral("q48ctl %1\n\n%2")
-                   .arg(QLatin1String(spec->synopsis), QLatin1String(spec->description))
+        info ? QStringLiteral("q48ctl %1\n\n%2")
+                   .arg(QLatin1String(info->synopsis), QLatin1String(info->description))
              : QStringLiteral("Q48 service tool from the command line.\n\nCommands:\n") + [] {
                    QString list;
-                   for (const CommandSpec &c : commands())
+                   for (const CommandInfo &c : commands())
                        list += QStringLiteral("  q48ctl [options] %1\n").arg(QLatin1String(c.synopsis));
                    return list + QStringLiteral("\n'q48ctl COMMAND --help' describes one command.");
                }());
     m_parser.addOptions(globalOptions());
     addEndpointOptions(m_parser);
-    if (spec)
-        for (const QString &name : spec->options)
+    if (info)
+        for (const QString &name : info->options)
             m_parser.addOption(commandOption(name));
     m_parser.addHelpOption();
     if (!m_parser.parse(m_arguments))
@@ -281,13 +281,13 @@ int CliRunner::parse()
         Terminal::writeOut(m_parser.helpText());
         return -ExitOk - 1;
     }
-    if (!spec) {
+    if (!info) {
         if (words.isEmpty())
             return usageError(QStringLiteral("No command given."));
         return usageError(
             QStringLiteral("Unknown command \"%1\".").arg(words.mid(0, 2).join(QLatin1Char(' '))));
     }
-    m_command = QLatin1String(spec->name);
+    m_command = QLatin1String(info->name);
     m_positional = words.mid(used);
     const bool takesFile = m_command == QLatin1String("presets write") ||
                            m_command == QLatin1String("memory import") ||
