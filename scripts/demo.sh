@@ -9,6 +9,9 @@ BUILD_DIR=${BUILD_DIR:-build}
 mode=gui
 [[ ${1:-} == --headless || -z ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]] && mode=headless
 
+# A fresh machine gets the packages first (only the missing ones are installed).
+./scripts/setup.sh
+
 targets=(q48-sim)
 [[ $mode == gui ]] && targets+=(q48tool) || targets+=(q48ctl)
 [[ -f $BUILD_DIR/build.ninja ]] || cmake -S . -B "$BUILD_DIR" -G Ninja
