@@ -16,9 +16,9 @@ namespace {
 const QByteArray kProbe = QByteArray::fromHex("0120030b00010001f90140");
 const QByteArray kExportRequest = QByteArray::fromHex("0120030b000100012f0040");
 
-QStringList fault(const QString &spec)
+QStringList fault(const QString &text)
 {
-    return {QStringLiteral("--fault"), spec};
+    return {QStringLiteral("--fault"), text};
 }
 
 using SimFaults = SimFixture;
