@@ -229,18 +229,26 @@ void TPrsetSaveLoadForm::preListDblClick()
     saveBtnClick();
 }
 
-void TPrsetSaveLoadForm::saveBtnClick()
+int TPrsetSaveLoadForm::selectedSlotAfterWait()
 {
-    const int kind = currentKind();
-    // Taken now: a list refresh during the wait below must not move the save to another slot.
+    // Taken before the wait: a list refresh during it must not move the command to another slot.
     const int slot = m_selectedSlot;
     if (slot < 0) {
         setStatus(kNoSelection);
-        return;
+        return -1;
     }
     if (!isDeviceMode())
-        return;
+        return -1;
     q48::pumpingWait(m_actionDelayMs);
+    return slot;
+}
+
+void TPrsetSaveLoadForm::saveBtnClick()
+{
+    const int kind = currentKind();
+    const int slot = selectedSlotAfterWait();
+    if (slot < 0)
+        return;
     q48::debugLogNumber(QStringLiteral("save.... itemindex is : "), slot, q48::lcPresets());
 
     TFPresetNameSave dialog(m_data, m_prompts, this);
@@ -256,14 +264,9 @@ void TPrsetSaveLoadForm::saveBtnClick()
 void TPrsetSaveLoadForm::deleteBtnClick()
 {
     const int kind = currentKind();
-    const int slot = m_selectedSlot;
-    if (slot < 0) {
-        setStatus(kNoSelection);
+    const int slot = selectedSlotAfterWait();
+    if (slot < 0)
         return;
-    }
-    if (!isDeviceMode())
-        return;
-    q48::pumpingWait(m_actionDelayMs);
     if (m_actions)
         m_actions->sendDeletePreset(kind, slot);
     showBusy(true);

@@ -36,6 +36,9 @@ public:
     int currentMode() const;
     int currentKind() const;
     bool isDeviceMode() const;
+    // The selected slot for a device command, after the one-second wait; -1 (and nothing
+    // waited) without a selection, which the status then says, or in Local Computer mode.
+    int selectedSlotAfterWait();
 
     void refreshPresetList();
     void fillPresetList(int kind);
