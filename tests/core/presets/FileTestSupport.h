@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakePrompts.h"
+#include "TestFiles.h"
 #include "link/WindowRegistry.h"
 
 #include <QDir>
@@ -49,17 +50,8 @@ protected:
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
-    static QByteArray readFile(const QString &name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
+    static QByteArray readFile(const QString &name) { return test::readFile(name); }
+    static void writeFile(const QString &name, const QByteArray &content) { test::writeFile(name, content); }
     QStringList filesInDir() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     int rejectedEvents() const { return int(window.events.count(LN_PRESET_FILE_REJECTED)); }
 };

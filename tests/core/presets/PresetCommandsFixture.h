@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakePrompts.h"
+#include "TestFiles.h"
 #include "link/FrameSink.h"
 #include "link/WindowRegistry.h"
 
@@ -69,17 +70,8 @@ protected:
     WindowRegistration registration{registry, kPresetWindowClass, &window};
 
     QString path(const QString &name) const { return dir.filePath(name); }
-    static QByteArray readFile(const QString &name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void writeFile(const QString &name, const QByteArray &content)
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(content), content.size());
-    }
+    static QByteArray readFile(const QString &name) { return test::readFile(name); }
+    static void writeFile(const QString &name, const QByteArray &content) { test::writeFile(name, content); }
 };
 
 } // namespace q48::test
